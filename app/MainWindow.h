@@ -1,0 +1,265 @@
+#pragma once
+// The main window: a six-page wizard (Start, Select, Seek, ApplyFX, Config,
+// Finalize) with a navigation panel, the status line, the selection tree and
+// the Seek page's video controls. Logic that can live elsewhere does: the
+// selection model in selection/, media in video/, dialogs in views/.
+
+#include "pluginhost/PluginRecord.h"
+#include "selection/Selection.h"
+#include "selection/SelectionTree.h"
+#include "video/MediaSource.h"
+
+#include <QIcon>
+#include <QImage>
+#include <QSlider>
+#include <QTimer>
+#include <QTreeView>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPushButton;
+class QSpinBox;
+class QStackedWidget;
+class QToolBar;
+class QToolButton;
+
+namespace stillora {
+
+class TVideoWindow;
+namespace art { class Animation; }
+
+// The position slider: a slider that also shows the in/out marks.
+class TTrackBar : public QSlider {
+    Q_OBJECT
+public:
+    explicit TTrackBar(QWidget* parent = nullptr);
+    int SelStart() const { return selStart_; }
+    int SelEnd() const { return selEnd_; }
+    void SetSelStart(int value);
+    void SetSelEnd(int value);
+
+signals:
+    void focusEntered();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+
+private:
+    int selStart_ = 0;
+    int selEnd_ = 0;
+};
+
+// The selection tree view: accepts drags of root nodes only and hands drops
+// to the model, which keeps every group at the top level.
+class TSelTree : public QTreeView {
+    Q_OBJECT
+public:
+    explicit TSelTree(QWidget* parent = nullptr);
+
+protected:
+    void startDrag(Qt::DropActions actions) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    int dragRow_ = -1;
+};
+
+class TfrmMain : public QWidget {
+    Q_OBJECT
+public:
+    enum Page { kwWelcome = 0, kwSelectSource, kwSelect, kwIP, kwExport, kwFinish, PageCount };
+
+    explicit TfrmMain(std::unique_ptr<MediaSource> media, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // Wizard
+    int ActivePage() const { return activePage_; }
+    void SetActivePage(int page);
+    void UpdateNextButton();
+    bool AskSaveChanges();
+
+    // Sources
+    bool OpenSource(int kind, const QString& name);
+    bool OpenCaptureDevice(const QString& name);
+    bool OpenMediaFile(const QString& path);
+    bool OpenStreamUrl(const QString& url);
+    bool OpenDvd(const QString& path);
+    int RefreshCaptureDevices();
+    void PlayFromPosition(int64_t frame);
+    void CloseSource();
+    static QString StripQuotes(const QString& text);
+
+    // Frames
+    int64_t FrameCount();
+    int64_t CurrentFrame();
+    void SeekToFrame(int64_t frame, bool noWait);
+    bool GrabToBitmap(QImage& bitmap);
+    void GrabFrame(QImage& frameBitmap);
+    void WaitMilliseconds(int n);
+    bool AllocateCaptureStack();
+    void GrabberBuffer(const QImage& frame);
+
+    // Selections
+    void ActivateNode(const QModelIndex& node);
+    void AddCurrentFrame();
+    void AddCurrentSelection();
+
+    // State shared with the other parts of the program.
+    SelectionList& Selections() { return SelectionList_; }
+    SelectionTree& Tree() { return *treeModel_; }
+    TSelection& CaptureStack() { return *CaptureStack_; }
+    MediaSource& Media() { return *media_; }
+    PluginTable& Plugins() { return plugins_; }
+    int CurrentSourceKind = 0;
+    QString SourceName = QStringLiteral("Untitled");
+    bool SourceOpened = false;
+    bool StopRequested = true;
+    QString ApplicationFolder;
+    int PlaybackState = 0; // 0 stopped, 1 playing, 2 paused, 3 positioned by the user
+    std::atomic<bool> CaptureBufferActive{false};
+    bool VMRMode() const;
+
+signals:
+    // A source was opened; its selection list file may be read now.
+    void sourceOpened(const QString& name);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Building the window
+    void buildWindow();
+    QWidget* buildWelcomePage();
+    QWidget* buildSelectSourcePage();
+    QWidget* buildSeekPage();
+    QWidget* buildApplyFxPage();
+    QWidget* buildConfigPage();
+    QWidget* buildFinalizePage();
+    void buildActions();
+    void buildSelectionsPanel();
+    void FormCreate();
+
+    // Page handlers
+    void enterPage(int page);
+    void exitPage(int page);
+    void pageShown(int page);
+    void SetupSelectPage();
+    void EnterSeek();
+    void updateWizardButtons();
+    void suspendActions(bool suspended);
+
+    // Handlers
+    void btnBackClick();
+    void btnNextClick();
+    void btnCancelClick();
+    void btnFinishClick();
+    void sourceButtonClick();
+    void edtFilesChange();
+    void edtURLChange();
+    void edtCaptureChange();
+    void browseFiles();
+    void actPlayExecute();
+    void actPauseExecute();
+    void actStopExecute();
+    void actMarkInExecute();
+    void actMarkOutExecute();
+    void actNewExecute();
+    void actCutExecute();
+    void TrackBarChange(int position);
+    void TrackBarEnter();
+    void TimerPosTimer();
+    void SelTreeCurrentChanged(const QModelIndex& current);
+    void tlbRenderClick(bool down);
+    void tlbCollapseClick(bool down);
+    void Stretch1Click(bool down);
+    void setStatus(const QString& text);
+    void showPreview(const QImage& picture);
+
+    std::unique_ptr<MediaSource> media_;
+    SelectionList SelectionList_;
+    std::unique_ptr<TSelection> CaptureStack_;
+    SelectionTree* treeModel_ = nullptr;
+    PluginTable plugins_;
+    std::vector<CaptureDevice> CaptureDeviceList;
+    int activePage_ = -1;
+    bool closing_ = false;
+    QImage preview_; // the ApplyFX preview picture Image32
+
+public:
+    // Controls, named as the program's other parts and the tests know them.
+    QListWidget* KWNodes = nullptr;
+    QStackedWidget* kw = nullptr;
+    QLabel* lblTitle = nullptr;
+    QLabel* lblSubtitle = nullptr;
+    QPushButton* btnBack = nullptr;
+    QPushButton* btnNext = nullptr;
+    QPushButton* btnFinish = nullptr;
+    QPushButton* btnCancel = nullptr;
+    QLabel* lblState = nullptr;
+    art::Animation* Animation = nullptr;
+    // Select page
+    QToolButton* btnCapture = nullptr;
+    QToolButton* btnFiles = nullptr;
+    QToolButton* btnURL = nullptr;
+    QToolButton* btnDVD = nullptr;
+    QComboBox* edtCapture = nullptr;
+    QLineEdit* edtFiles = nullptr;
+    QLineEdit* edtURL = nullptr;
+    QLineEdit* edtDVDSource = nullptr;
+    QComboBox* cbFrameRate = nullptr;
+    QCheckBox* cbVMRMode = nullptr;
+    QCheckBox* cbSeekDelay = nullptr;
+    QSpinBox* spinSeekDelay = nullptr;
+    QToolButton* SpeedButton2 = nullptr;
+    // Seek page
+    TVideoWindow* Video = nullptr;
+    TTrackBar* TrackBar = nullptr;
+    QTimer* TimerPos = nullptr;
+    QToolBar* tlbMain = nullptr;
+    QToolButton* btnCapSettings = nullptr;
+    QLabel* lblStart = nullptr;
+    QLabel* lblStop = nullptr;
+    QWidget* pnlSelContainerFrames = nullptr;
+    QWidget* pnlSelections = nullptr;
+    QToolBar* tlbSel = nullptr;
+    TSelTree* SelTree = nullptr;
+    QToolButton* tbtnDelete = nullptr;
+    QToolButton* tlbRender = nullptr;
+    QToolButton* tlbCollapse = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QAction* actMarkIn = nullptr;
+    QAction* actMarkOut = nullptr;
+    QAction* actGetCurrentFrame = nullptr;
+    QAction* actAddCurrentSelection = nullptr;
+    QAction* actPlay = nullptr;
+    QAction* actPause = nullptr;
+    QAction* actStop = nullptr;
+    QAction* actFullScreen = nullptr;
+    QAction* actNew = nullptr;
+    QAction* actLoad = nullptr;
+    QAction* actSave = nullptr;
+    QAction* actCut = nullptr;
+    QAction* actTimeline = nullptr;
+    // ApplyFX page
+    QLabel* Image32 = nullptr;
+    QToolButton* Stretch1 = nullptr;
+    QListWidget* CheckList = nullptr;
+    QWidget* pnlSelContainerFilters = nullptr;
+    // Finalize page
+    QLabel* imgSrc = nullptr;
+    QLabel* imgDest = nullptr;
+};
+
+} // namespace stillora

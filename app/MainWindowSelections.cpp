@@ -1,0 +1,147 @@
+// The Seek page's selection actions: marks, adding frames and intervals,
+// activating, deleting and collapsing tree nodes.
+
+#include "app/MainWindow.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QToolButton>
+
+namespace stillora {
+
+namespace {
+int low32(int64_t frame) { return static_cast<int>(static_cast<uint32_t>(frame)); }
+} // namespace
+
+void TfrmMain::actMarkInExecute() {
+    TrackBar->SetSelStart(TrackBar->value());
+    lblStart->setText(QString::number(TrackBar->SelStart()));
+    setStatus("InPoint set to " + QString::number(TrackBar->SelStart()));
+}
+
+void TfrmMain::actMarkOutExecute() {
+    TrackBar->SetSelEnd(TrackBar->value());
+    lblStop->setText(QString::number(TrackBar->SelEnd()));
+    setStatus("OutPoint set to " + QString::number(TrackBar->SelEnd()));
+}
+
+void TfrmMain::AddCurrentFrame() {
+    const int position = TrackBar->value();
+    setStatus("Frame " + QString::number(position) + " added.");
+    try {
+        if (CurrentSourceKind != 0) {
+            treeModel_->AddSelectionToTree(
+                NewSelection(position, position, CurrentSourceKind, *CaptureStack_, CaptureBufferActive));
+        } else {
+            auto selection = NewSelection(0, 0, 0, *CaptureStack_, CaptureBufferActive);
+            {
+                std::lock_guard<std::mutex> lock(CaptureStack_->SlotLock);
+                const int newest = NewestSlot(*CaptureStack_);
+                if (newest >= 0 && !selection->CachedSlots.empty())
+                    selection->CachedSlots[0]->store(CaptureStack_->MemSlots[static_cast<size_t>(newest)].Picture);
+            }
+            treeModel_->AddSelectionToTree(std::move(selection));
+        }
+    } catch (const std::exception&) {
+        // Errors in the add actions end the action quietly.
+    }
+    UpdateNextButton();
+}
+
+void TfrmMain::AddCurrentSelection() {
+    const int in = TrackBar->SelStart(), out = TrackBar->SelEnd();
+    setStatus("Interval [" + QString::number(in) + "," + QString::number(out) + "] added.");
+    try {
+        if (CurrentSourceKind != 0)
+            treeModel_->AddSelectionToTree(NewSelection(in, out, CurrentSourceKind, *CaptureStack_, CaptureBufferActive));
+        // Picking one frame out of the live ring needs the frame picker window.
+    } catch (const std::exception&) {
+    }
+    UpdateNextButton();
+}
+
+void TfrmMain::actNewExecute() {
+    treeModel_->Clear();
+    UpdateNextButton();
+}
+
+void TfrmMain::actCutExecute() {
+    const QModelIndex node = SelTree->currentIndex();
+    if (TSelection* selection = SelectionTree::SelectionOf(node)) {
+        const int kind = SelectionTree::ImageIndexOf(node);
+        if (kind == SelectionTree::ChainNode) {
+            selection->Effects.clear();
+            const QModelIndex root = SelectionTree::RootOf(node);
+            treeModel_->RefreshSelectionNode(root);
+            ActivateNode(root);
+        } else if (kind == SelectionTree::IntervalRoot || kind == SelectionTree::FrameRoot) {
+            const QModelIndex next = treeModel_->RemoveRoot(node);
+            SelTree->setCurrentIndex(next);
+            ActivateNode(next);
+        }
+    }
+    UpdateNextButton();
+}
+
+void TfrmMain::SelTreeCurrentChanged(const QModelIndex& current) {
+    if (SelectionTree::SelectionOf(current)) actCut->setEnabled(SelectionTree::CanDelete(current));
+}
+
+void TfrmMain::ActivateNode(const QModelIndex& node) {
+    TSelection* selection = SelectionTree::SelectionOf(node);
+    if (!selection) return;
+    const int kind = SelectionTree::ImageIndexOf(node);
+    if (CurrentSourceKind != 0) {
+        actPauseExecute();
+        auto markInterval = [&] {
+            TrackBar->SetSelStart(low32(selection->StartFrame));
+            TrackBar->SetSelEnd(low32(selection->EndFrame));
+        };
+        switch (kind) {
+        case SelectionTree::IntervalRoot:
+            SeekToFrame(selection->StartFrame, false);
+            markInterval();
+            setStatus("Interval [" + QString::number(selection->StartFrame) + "," +
+                      QString::number(selection->EndFrame) + "]");
+            break;
+        case SelectionTree::FrameRoot:
+            SeekToFrame(selection->StartFrame, false);
+            markInterval();
+            setStatus("Frame " + QString::number(selection->StartFrame));
+            break;
+        case SelectionTree::InPointNode:
+            markInterval();
+            SeekToFrame(selection->StartFrame, false);
+            setStatus("InPoint " + QString::number(selection->StartFrame));
+            break;
+        case SelectionTree::OutPointNode:
+            markInterval();
+            SeekToFrame(selection->EndFrame, false);
+            setStatus("OutPoint " + QString::number(selection->EndFrame));
+            break;
+        default: break;
+        }
+    } else if (kind == SelectionTree::FrameRoot || kind == SelectionTree::InPointNode ||
+               kind == SelectionTree::OutPointNode) {
+        const int slot = kind == SelectionTree::OutPointNode ? selection->IconsCount() - 1 : 0;
+        QImage picture;
+        if (slot >= 0 && slot < static_cast<int>(selection->CachedSlots.size()) &&
+            selection->CachedSlots[static_cast<size_t>(slot)]->load(picture))
+            showPreview(picture);
+    }
+    lblStart->setText(QString::number(TrackBar->SelStart()));
+    lblStop->setText(QString::number(TrackBar->SelEnd()));
+}
+
+void TfrmMain::tlbRenderClick(bool down) {
+    if (down) ActivateNode(SelTree->currentIndex());
+}
+
+void TfrmMain::tlbCollapseClick(bool down) {
+    if (down)
+        SelTree->collapseAll();
+    else
+        SelTree->expandAll();
+}
+
+} // namespace stillora

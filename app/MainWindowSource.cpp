@@ -1,0 +1,345 @@
+// The Seek page's source: opening the four kinds, playback, the position
+// slider, seeking to a frame, grabbing it, and the live capture ring.
+
+#include "app/MainWindow.h"
+
+#include "views/DialogService.h"
+#include "views/VideoWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QThread>
+#include <QToolButton>
+
+namespace stillora {
+
+namespace {
+// Shows the wait cursor for as long as it lives.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+int low32(int64_t frame) { return static_cast<int>(static_cast<uint32_t>(frame)); }
+} // namespace
+
+QString TfrmMain::StripQuotes(const QString& text) {
+    QString result = text;
+    if (result.startsWith('"')) result.remove(0, 1);
+    if (result.endsWith('"')) result.chop(1);
+    return result;
+}
+
+bool TfrmMain::VMRMode() const { return cbVMRMode->isChecked(); }
+
+void TfrmMain::suspendActions(bool suspended) {
+    for (QAction* a : {actMarkIn, actMarkOut, actPlay, actPause, actStop, actGetCurrentFrame, actAddCurrentSelection})
+        a->setEnabled(!suspended);
+}
+
+void TfrmMain::EnterSeek() {
+    UpdateNextButton();
+    if (!SourceOpened) {
+        actNew->trigger();
+        if (OpenSource(CurrentSourceKind, SourceName))
+            actPlay->trigger();
+        else
+            setStatus("Cannot open: " + SourceName);
+    }
+    TrackBar->setEnabled(!btnCapture->isChecked() && SourceOpened);
+    btnCapSettings->setVisible(btnCapture->isChecked());
+}
+
+bool TfrmMain::OpenSource(int kind, const QString& name) {
+    WaitCursor wait;
+    treeModel_->Clear();
+    TrackBar->SetSelStart(0);
+    TrackBar->SetSelEnd(0);
+    suspendActions(true);
+    Video->clearFrame();
+    bool opened = false;
+    switch (kind) {
+    case 0: opened = OpenCaptureDevice(name); break;
+    case 1: opened = OpenMediaFile(name); break;
+    case 2: opened = OpenStreamUrl(name); break;
+    case 3: opened = OpenDvd(name); break;
+    default: break;
+    }
+    if (opened) {
+        setStatus("Media opened.");
+        SourceOpened = true;
+        suspendActions(false);
+        media_->setFrameNotifier([this] { Video->frameArrived(); });
+        emit sourceOpened(name);
+    } else {
+        setStatus("Error opening media.");
+        SourceOpened = false;
+        TrackBar->setEnabled(false);
+    }
+    UpdateNextButton();
+    return opened;
+}
+
+bool TfrmMain::OpenCaptureDevice(const QString& name) {
+    CaptureBufferActive = false;
+    media_->setFrameCallback({});
+    CaptureDeviceList = media_->captureDevices();
+    const std::string wanted = name.toStdString();
+    bool found = false;
+    for (const auto& device : CaptureDeviceList) found = found || device.name == wanted;
+    if (!found) return false;
+    std::string error;
+    const bool opened = media_->open(SourceKind::Live, wanted, &error);
+    if (opened) {
+        std::string ignored;
+        media_->run(&ignored);
+    }
+    CaptureBufferActive = false;
+    media_->setFrameCallback([this](const QImage& frame, int64_t) { GrabberBuffer(frame); });
+    CaptureBufferActive = AllocateCaptureStack();
+    return opened;
+}
+
+bool TfrmMain::OpenMediaFile(const QString& path) {
+    std::string error;
+    media_->setFrameCallback({});
+    if (!media_->open(SourceKind::File, path.toStdString(), &error)) return false;
+    TrackBar->setEnabled(false);
+    TrackBar->setMinimum(0);
+    const int64_t n = FrameCount();
+    if (n > 0) {
+        const QSignalBlocker block(TrackBar);
+        TrackBar->setMaximum(low32(n - 1));
+    }
+    TrackBar->setEnabled(true);
+    return true;
+}
+
+bool TfrmMain::OpenStreamUrl(const QString& url) {
+    if (url.isEmpty()) return false;
+    std::string error;
+    media_->setFrameCallback({});
+    if (!media_->open(SourceKind::Stream, StripQuotes(url).toStdString(), &error)) return false;
+    const int64_t n = FrameCount();
+    if (n > 0) {
+        const QSignalBlocker block(TrackBar);
+        TrackBar->setMaximum(low32(n - 1));
+    }
+    TrackBar->setEnabled(true);
+    return true;
+}
+
+bool TfrmMain::OpenDvd(const QString& path) {
+    std::string error;
+    media_->setFrameCallback({});
+    if (!media_->open(SourceKind::Dvd, path.toStdString(), &error)) {
+        Dialogs().message(DialogService::Error, "Error", QString::fromStdString(error), DialogService::Ok, this);
+        return false;
+    }
+    TrackBar->setMinimum(0);
+    const int64_t n = FrameCount();
+    if (n > 0) {
+        const QSignalBlocker block(TrackBar);
+        TrackBar->setMaximum(low32(n - 1));
+    }
+    TrackBar->setEnabled(true);
+    std::string ignored;
+    media_->run(&ignored);
+    return true;
+}
+
+int TfrmMain::RefreshCaptureDevices() {
+    const QSignalBlocker block(edtCapture);
+    edtCapture->clear();
+    CaptureDeviceList = media_->captureDevices();
+    for (const auto& device : CaptureDeviceList) edtCapture->addItem(QString::fromStdString(device.name));
+    if (CaptureDeviceList.empty()) {
+        edtCapture->addItem("- No Capture Devices Found -");
+        edtCapture->setCurrentIndex(0);
+    } else {
+        edtCapture->setCurrentIndex(edtCapture->findText(SourceName));
+    }
+    return static_cast<int>(CaptureDeviceList.size());
+}
+
+void TfrmMain::PlayFromPosition(int64_t frame) {
+    const int64_t n = FrameCount();
+    media_->setStopFrame(n > 0 ? n - 1 : -1);
+    std::string error;
+    if (media_->seek(frame, &error)) TimerPos->start();
+    if (!media_->run(&error)) throw std::runtime_error(error);
+}
+
+void TfrmMain::CloseSource() {
+    if (CurrentSourceKind == 0) media_->setFrameCallback({});
+    CaptureBufferActive = false;
+    media_->setFrameNotifier({});
+    media_->close();
+    TimerPos->stop();
+}
+
+void TfrmMain::actPlayExecute() {
+    try {
+        std::string error;
+        if (CurrentSourceKind == 0) {
+            media_->pause(&error);
+            if (!media_->run(&error)) throw std::runtime_error(error);
+        } else {
+            PlayFromPosition(TrackBar->value());
+            PlaybackState = 1;
+        }
+        setStatus("Stream is playing...");
+    } catch (const std::exception&) {
+        setStatus("Error Playing");
+    }
+}
+
+void TfrmMain::actPauseExecute() {
+    std::string error;
+    if (!media_->pause(&error)) {
+        setStatus("Error on Pause");
+        return;
+    }
+    PlaybackState = 2;
+    setStatus("Stream is paused.");
+}
+
+void TfrmMain::actStopExecute() {
+    std::string error;
+    if (!media_->stop(&error)) {
+        setStatus("Error on Stop");
+        return;
+    }
+    PlaybackState = 0;
+    setStatus("Stream is stopped.");
+}
+
+void TfrmMain::TrackBarEnter() { actPauseExecute(); }
+
+void TfrmMain::TrackBarChange(int position) {
+    setStatus("Frame " + QString::number(position));
+    if (PlaybackState != 1) {
+        TimerPos->stop();
+        PlaybackState = 3;
+        SeekToFrame(position, true);
+    }
+}
+
+void TfrmMain::TimerPosTimer() { TrackBar->setValue(low32(CurrentFrame())); }
+
+int64_t TfrmMain::FrameCount() { return media_->frameCount(); }
+
+int64_t TfrmMain::CurrentFrame() { return media_->currentFrame(); }
+
+void TfrmMain::SeekToFrame(int64_t frame, bool noWait) {
+    if (CurrentSourceKind == 0) return;
+    std::string error;
+    if (media_->state() == MediaState::Running) media_->pause(&error);
+    const bool safeDelay = cbSeekDelay->isChecked();
+    if (!media_->seek(frame, &error)) {
+        setStatus(QString::fromStdString(error));
+        return;
+    }
+    setStatus(QString::number(FrameCount()));
+    {
+        // The slider follows without seeking a second time.
+        const QSignalBlocker block(TrackBar);
+        TrackBar->setValue(low32(frame));
+    }
+    TrackBar->repaint();
+    Video->frameArrived();
+    if (noWait) return;
+    QThread::yieldCurrentThread();
+    for (int round = 0; round < 5000; ++round) {
+        QCoreApplication::processEvents();
+        if (media_->state() == MediaState::Paused) break;
+    }
+    if (safeDelay) WaitMilliseconds(spinSeekDelay->value());
+}
+
+void TfrmMain::WaitMilliseconds(int n) {
+    for (int i = 0; i < n; ++i) {
+        QThread::msleep(1);
+        QCoreApplication::processEvents();
+    }
+}
+
+bool TfrmMain::GrabToBitmap(QImage& bitmap) { return media_->grab(bitmap); }
+
+void TfrmMain::GrabFrame(QImage& frameBitmap) {
+    QImage grabbed;
+    const bool ok = GrabToBitmap(grabbed);
+    // An open source that yields no picture at all cannot be grabbed from:
+    // offer the other rendering mode.
+    if (!ok && SourceOpened && media_->isOpen() && CurrentSourceKind != 0) {
+        const auto answer = Dialogs().message(
+            DialogService::Warning, QString(),
+            "Stillora cannot grab the frame.\r\n\r\nDo you want to activate VMR mode and check again?",
+            DialogService::Yes | DialogService::No, this);
+        if (answer == DialogService::Yes) {
+            SetActivePage(kwSelectSource);
+            cbVMRMode->setChecked(true);
+            SourceOpened = false;
+            raise();
+            activateWindow();
+        }
+        return;
+    }
+    frameBitmap = grabbed;
+}
+
+bool TfrmMain::AllocateCaptureStack() {
+    QImage probe;
+    GrabToBitmap(probe);
+    QSize size = probe.isNull() ? media_->frameSize() : probe.size();
+    std::lock_guard<std::mutex> lock(CaptureStack_->SlotLock);
+    CaptureStack_->AllocateSlots(size);
+    CaptureStack_->Index = 0;
+    return true;
+}
+
+void TfrmMain::GrabberBuffer(const QImage& frame) {
+    // Runs on the decoding thread.
+    if (!CaptureBufferActive || CurrentSourceKind != 0 || !CaptureStack_) return;
+    std::lock_guard<std::mutex> lock(CaptureStack_->SlotLock);
+    const int count = CaptureStack_->IconsCount();
+    if (count == 0) return;
+    if (CaptureStack_->Index < 0 || CaptureStack_->Index >= count) CaptureStack_->Index = 0;
+    TMemBitmap& slot = CaptureStack_->MemSlots[static_cast<size_t>(CaptureStack_->Index)];
+    // The frame is only lent for this call: keep a deep copy.
+    slot.Picture = frame.format() == QImage::Format_RGB32 ? frame.copy() : frame.convertToFormat(QImage::Format_RGB32);
+    CaptureStack_->Index = CaptureStack_->Index + 1 >= count ? 0 : CaptureStack_->Index + 1;
+}
+
+} // namespace stillora
+
+namespace stillora {
+
+void TfrmMain::edtFilesChange() {
+    SourceOpened = false;
+    const QString stripped = StripQuotes(edtFiles->text());
+    if (stripped != edtFiles->text()) {
+        edtFiles->setText(stripped); // runs this handler once more
+        return;
+    }
+    if (QFileInfo::exists(stripped)) SourceName = stripped;
+}
+
+void TfrmMain::edtURLChange() {
+    QCoreApplication::processEvents();
+    if (edtURL->text() != SourceName) SourceName = edtURL->text();
+}
+
+void TfrmMain::edtCaptureChange() {
+    QCoreApplication::processEvents();
+    SourceName = edtCapture->currentText();
+}
+
+} // namespace stillora

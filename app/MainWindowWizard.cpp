@@ -1,0 +1,196 @@
+// The wizard: page changes with their enter and exit handlers, the wizard
+// buttons, the Select page set-up, closing.
+
+#include "app/MainWindow.h"
+
+#include "app/Artwork.h"
+#include "views/DialogService.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QToolButton>
+
+namespace stillora {
+
+void TfrmMain::SetActivePage(int page) {
+    if (page < 0 || page >= PageCount || page == activePage_) return;
+    const int old = activePage_;
+    if (old >= 0) exitPage(old);
+    activePage_ = page;
+    kw->setCurrentIndex(page);
+    KWNodes->setCurrentRow(page);
+    lblTitle->setText(kw->widget(page)->property("title").toString());
+    lblSubtitle->setText(kw->widget(page)->property("subtitle").toString());
+    updateWizardButtons();
+    enterPage(page);
+    pageShown(page);
+}
+
+void TfrmMain::updateWizardButtons() {
+    // Visible buttons by page; all start enabled.
+    const int page = activePage_;
+    btnBack->setVisible(page != kwWelcome);
+    btnNext->setVisible(page != kwFinish);
+    btnFinish->setVisible(page == kwFinish);
+    btnCancel->setVisible(page != kwFinish);
+    btnBack->setEnabled(true);
+    btnNext->setEnabled(true);
+    btnFinish->setEnabled(true);
+}
+
+void TfrmMain::enterPage(int page) {
+    switch (page) {
+    case kwWelcome: Animation->start(); break;
+    case kwSelectSource: SetupSelectPage(); break;
+    case kwSelect: EnterSeek(); break;
+    case kwIP: {
+        QImage frame;
+        GrabFrame(frame);
+        preview_ = frame;
+        Stretch1Click(Stretch1->isChecked());
+        break;
+    }
+    case kwExport: break;
+    case kwFinish: btnFinish->setEnabled(false); break;
+    }
+}
+
+void TfrmMain::exitPage(int page) {
+    switch (page) {
+    case kwWelcome:
+        Animation->stop();
+        Animation->rewind();
+        break;
+    case kwSelectSource: SetupSelectPage(); break;
+    case kwSelect:
+        if (CurrentSourceKind != 0) actPauseExecute();
+        break;
+    default: break;
+    }
+}
+
+void TfrmMain::pageShown(int page) {
+    QWidget* container = page == kwSelect ? pnlSelContainerFrames : page == kwIP ? pnlSelContainerFilters : nullptr;
+    if (container && pnlSelections->parentWidget() != container) container->layout()->addWidget(pnlSelections);
+}
+
+void TfrmMain::btnBackClick() { SetActivePage(activePage_ - 1); }
+void TfrmMain::btnNextClick() { SetActivePage(activePage_ + 1); }
+
+void TfrmMain::btnCancelClick() {
+    if (activePage_ == kwFinish) {
+        StopRequested = true;
+        return;
+    }
+    if (activePage_ == kwWelcome || activePage_ == kwSelectSource || AskSaveChanges()) {
+        closing_ = true;
+        close();
+    }
+}
+
+void TfrmMain::btnFinishClick() {
+    closing_ = true;
+    close();
+}
+
+bool TfrmMain::AskSaveChanges() {
+    if (treeModel_->isEmpty()) return true;
+    const auto answer = Dialogs().message(DialogService::Warning, QString(),
+                                          "Do you want to save the changes before exit?",
+                                          DialogService::Yes | DialogService::No | DialogService::Cancel, this);
+    if (answer == DialogService::Cancel) return false;
+    if (answer == DialogService::Yes) actSave->trigger();
+    return true;
+}
+
+void TfrmMain::UpdateNextButton() {
+    if (activePage_ == kwSelect) btnNext->setEnabled(!treeModel_->isEmpty());
+}
+
+void TfrmMain::sourceButtonClick() {
+    SourceOpened = false;
+    SetupSelectPage();
+}
+
+void TfrmMain::SetupSelectPage() {
+    CurrentSourceKind = 0;
+    auto enable = [](std::initializer_list<QWidget*> on, std::initializer_list<QWidget*> off) {
+        for (QWidget* w : on) w->setEnabled(true);
+        for (QWidget* w : off) w->setEnabled(false);
+    };
+    if (btnCapture->isChecked()) {
+        setStatus("Live capture video streams.");
+        enable({edtCapture}, {edtFiles, edtDVDSource, edtURL, cbFrameRate});
+        CurrentSourceKind = 0;
+        // Keep the device the user chose when it is still there.
+        const QString chosen = edtCapture->currentText();
+        if (RefreshCaptureDevices() == 0) {
+            edtCapture->setEnabled(false);
+        } else {
+            const int keep = edtCapture->findText(chosen);
+            const int byName = edtCapture->findText(SourceName);
+            edtCapture->setCurrentIndex(keep >= 0 ? keep : byName >= 0 ? byName : 0);
+        }
+        SourceName = edtCapture->currentText();
+    } else if (btnFiles->isChecked()) {
+        setStatus("Off-line video files.");
+        enable({edtFiles, cbFrameRate}, {edtCapture, edtDVDSource, edtURL});
+        cbFrameRate->setCurrentIndex(0);
+        CurrentSourceKind = 1;
+        if (edtFiles->text().isEmpty()) browseFiles();
+        SourceName = edtFiles->text();
+    } else if (btnDVD->isChecked()) {
+        setStatus("DVD Video");
+        enable({edtDVDSource}, {edtCapture, edtFiles, edtURL});
+        CurrentSourceKind = 3;
+        SourceName = edtDVDSource->text();
+    } else if (btnURL->isChecked()) {
+        setStatus("Internet stream files.");
+        enable({edtURL}, {edtCapture, edtFiles, edtDVDSource, cbFrameRate});
+        CurrentSourceKind = 2;
+        SourceName = edtURL->text();
+    }
+}
+
+void TfrmMain::browseFiles() {
+    const QString path = Dialogs().openFile("Select a video file (e.g. AVI, MPG, MOV, etc.)", edtFiles->text(),
+                                            "Video files (*.avi *.mpg *.mpeg *.mp4 *.m4v *.mov *.mkv *.webm "
+                                            "*.wmv *.flv *.ts *.vob *.ogv);;All files (*)",
+                                            this);
+    if (!path.isEmpty()) edtFiles->setText(path);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+    // Closing always proceeds: stop the source, then store what is to be kept.
+    CloseSource();
+    CaptureDeviceList.clear();
+    event->accept();
+}
+
+void TfrmMain::setStatus(const QString& text) { lblState->setText(text); }
+
+void TfrmMain::Stretch1Click(bool down) {
+    if (preview_.isNull()) {
+        Image32->clear();
+        return;
+    }
+    const QSize box = Image32->contentsRect().size();
+    Image32->setPixmap(QPixmap::fromImage(
+        down ? preview_.scaled(box, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+             : preview_.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+}
+
+void TfrmMain::showPreview(const QImage& picture) {
+    preview_ = picture;
+    Stretch1Click(Stretch1->isChecked());
+}
+
+} // namespace stillora

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Stillora needs to build, run and test.
+set -euo pipefail
+packages=(
+  build-essential git cmake pkg-config
+  qt6-base-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev libavdevice-dev
+  libjpeg62-turbo-dev libgif-dev libdvdread-dev
+  libgtest-dev libbenchmark-dev
+  ffmpeg fonts-dejavu-core
+)
+if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${packages[@]}"

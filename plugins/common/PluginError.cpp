@@ -1,0 +1,3 @@
+#include "plugins/common/PluginError.h"
+
+TPluginError::~TPluginError() = default;

@@ -1,0 +1,217 @@
+#include "render/RenderRun.h"
+
+#include "render/Naming.h"
+#include "render/QuickSuperimpose.h"
+#include "render/StillWriter.h"
+#include "selection/Selection.h"
+
+#include <QDir>
+
+#include <chrono>
+#include <thread>
+
+namespace stillora {
+
+void PreviewDelay(int ms, const std::function<void(int)>& sleep,
+                  const std::function<void()>& processEvents) {
+    if (ms <= 0) return;
+    auto pause = [&](int length) {
+        if (length <= 0) return;
+        if (sleep)
+            sleep(length);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(length));
+    };
+    for (int round = 0; round < ms / 10; ++round) {
+        pause(10);
+        if (processEvents) processEvents();
+    }
+    pause(ms % 10);
+    if (processEvents) processEvents();
+}
+
+bool RenderRun::exporterActive() const {
+    return !previewMode_ && exporter_ && settings_.exportKind != NumberedFrames;
+}
+
+bool RenderRun::writesStills() const {
+    return !exporterActive() || exporter_->wantsStills(settings_);
+}
+
+void RenderRun::processEvents() {
+    if (callbacks_.processEvents) callbacks_.processEvents();
+}
+
+RenderRun::Outcome RenderRun::Run(const std::vector<TSelection*>& selections,
+                                  const RenderSettings& settings, bool preview) {
+    Q_ASSERT(prompter_ && source_);
+    // Refusals come before anything changes, so a refused run leaves the
+    // state of the last run as it was.
+    if (!preview && settings.exportKind != NumberedFrames && !exporter_) {
+        prompter_->ask(RenderPrompter::Error,
+                       QStringLiteral("This export kind is not available yet.\n\nChoose "
+                                      "\"Numbered Frames\" on the Config page."),
+                       RenderPrompter::Ok);
+        return Outcome::Refused;
+    }
+    if (!applier_) {
+        bool effects = false;
+        for (const TSelection* selection : selections)
+            effects = effects || (selection && !selection->Effects.empty());
+        if (effects &&
+            prompter_->ask(RenderPrompter::Warning,
+                           QStringLiteral("Some selections carry image effects, but "
+                                          "no effect host is available.\nTheir frames "
+                                          "would be processed without the effects.\n\n"
+                                          "Do you want to continue?"),
+                           RenderPrompter::Yes | RenderPrompter::No) != RenderPrompter::Yes)
+            return Outcome::Refused;
+    }
+
+    settings_ = settings;
+    settings_.skipEvery = qMax(1, settings_.skipEvery);
+    stopRequested_ = false;
+    previewMode_ = preview;
+
+    // R1
+    frameCounter_ = 0;
+    crossfadeOn_ = settings_.crossfade;
+
+    // R2
+    if (!previewMode_) {
+        switch (settings_.exportKind) {
+        case NumberedFrames:
+        case WebGallery: {
+            const QString folder =
+                CheckExportFolder(settings_.exportFolder, *prompter_,
+                                  workingDir_.isEmpty() ? QDir::currentPath() : workingDir_);
+            if (folder != settings_.exportFolder) {
+                settings_.exportFolder = folder;
+                if (callbacks_.exportFolderChanged) callbacks_.exportFolderChanged(folder);
+            }
+            if (exporterActive()) exporter_->begin(settings_, QString());
+            break;
+        }
+        default:
+            movieFileName_ = PrepareMovieFileName(settings_);
+            exporter_->begin(settings_, movieFileName_);
+            break;
+        }
+    }
+
+    // R3
+    try {
+        for (TSelection* selection : selections) {
+            if (stopRequested_) break;
+            if (selection) RenderSelection(*selection);
+        }
+    } catch (...) {
+        if (exporterActive()) exporter_->abandon();
+        stopRequested_ = true;
+        throw;
+    }
+
+    // R4, also after a stop.
+    if (!previewMode_) {
+        if (settings_.exportKind == NumberedFrames) {
+            if (callbacks_.showImageBrowser)
+                callbacks_.showImageBrowser(ExportFolderPrefix(settings_.exportFolder),
+                                            QStringLiteral("*") +
+                                                StillExtension(settings_.stillType));
+        } else {
+            exporter_->finish({frameCounter_, movieFrameWidth_, movieFrameHeight_, lastFramePath_});
+        }
+    }
+    return stopRequested_ ? Outcome::Stopped : Outcome::Completed;
+}
+
+void RenderRun::RenderSelection(TSelection& selection) {
+    // Only the low 32 bits of the frame numbers count.
+    const int64_t first = static_cast<int32_t>(selection.StartFrame);
+    const int64_t last = static_cast<int32_t>(selection.EndFrame);
+    int64_t index = 0;
+    for (int64_t frame = first; frame <= last; ++frame, ++index) {
+        if (stopRequested_) break;
+        if (settings_.skipFrames && index % settings_.skipEvery != 0) continue;
+        const bool named = ProcessFrame(selection, frame);
+        if (named && exporterActive()) {
+            const ExportFrame exported{dest_, lastFramePath_, selection, frame, frameCounter_};
+            if (!exporter_->addFrame(exported)) stopRequested_ = true;
+        }
+        ++frameCounter_;
+        processEvents();
+    }
+}
+
+bool RenderRun::ProcessFrame(TSelection& selection, int64_t frame) {
+    // F1: fetch; on failure the previous source picture stays.
+    QString reason;
+    if (!source_->fetch(selection, frame, src_, &reason) && callbacks_.fetchFailed)
+        callbacks_.fetchFailed(frame, reason);
+    if (callbacks_.sourcePicture) callbacks_.sourcePicture(src_);
+
+    // F2, F3: each effect sees the outcome of the one before.
+    dest_ = src_;
+    if (applier_) {
+        for (const TPluginRecord& effect : selection.Effects) {
+            result_ = dest_;
+            applier_(effect, dest_, result_);
+            dest_ = result_;
+            if (callbacks_.resultPicture) callbacks_.resultPicture(result_);
+        }
+    }
+
+    // F5
+    if (callbacks_.sourceInfo)
+        callbacks_.sourceInfo(selection.Caption + QLatin1Char('.') +
+                              QString::number(static_cast<int32_t>(frame)));
+
+    // F6, then F4: the picture is shown with its overlay.
+    DrawQuickSuperimpose(dest_, settings_.overlay, canvasFont_,
+                         callbacks_.clock ? callbacks_.clock() : QDateTime::currentDateTime());
+    if (callbacks_.destPicture) callbacks_.destPicture(dest_);
+
+    // F7
+    const QString name = ComposeFrameName(settings_, selection.Caption, frameCounter_);
+    const QString path = ExportFolderPrefix(settings_.exportFolder) + name;
+    const bool accepted = ConfirmFrameCollision(path, lastFramePath_, *prompter_);
+    lastFramePath_ = path;
+    if (!accepted) stopRequested_ = true;
+
+    // F8
+    movieFrameWidth_ = dest_.width();
+    movieFrameHeight_ = dest_.height();
+
+    // F9
+    if (accepted) {
+        if (previewMode_) {
+            if (callbacks_.destInfo) callbacks_.destInfo(QStringLiteral("Previewing ") + name);
+        } else {
+            if (callbacks_.destInfo) callbacks_.destInfo(QStringLiteral("Saving frame: ") + name);
+            QString error;
+            if (writesStills() && !WriteStill(dest_, lastFramePath_, settings_.stillType,
+                                              settings_.jpegQuality, &error)) {
+                const auto answer = prompter_->ask(
+                    RenderPrompter::Error,
+                    QStringLiteral("Error converting frame:\n") + error + QStringLiteral("\n\n") +
+                        lastFramePath_ +
+                        QStringLiteral("\n\nDo you want to cancel the current process?"),
+                    RenderPrompter::Yes | RenderPrompter::No);
+                if (answer == RenderPrompter::Yes) {
+                    stopRequested_ = true;
+                    return true; // F10 and F11 are left out
+                }
+            }
+        }
+    }
+
+    // F10
+    if (previewMode_ && settings_.previewDelayOn)
+        PreviewDelay(qBound(25, settings_.previewDelayMs, 5000), callbacks_.sleep,
+                     callbacks_.processEvents);
+    // F11
+    processEvents();
+    return accepted;
+}
+
+} // namespace stillora

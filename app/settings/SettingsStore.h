@@ -1,0 +1,57 @@
+#pragma once
+// The per-user settings store: named values, each a text or a 32-bit signed
+// integer, with names compared without regard to case. The values live in
+// one file in the user's configuration folder (a JSON object of names to
+// numbers or strings), read when the store is made and written back, in one
+// piece, by Save().
+
+#include <QString>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <variant>
+
+namespace stillora {
+
+// A stored value: an integer or a text.
+using SettingValue = std::variant<int32_t, QString>;
+
+class SettingsStore {
+public:
+    // <configuration folder>/Stillora/settings.json
+    static QString DefaultFilePath();
+
+    // Reads the file; a missing, unreadable or damaged file gives an empty
+    // store (every setting then takes its default).
+    explicit SettingsStore(const QString& filePath = DefaultFilePath());
+
+    // The value of that name, or nothing when the store has none.
+    std::optional<SettingValue> ReadSetting(const QString& name) const;
+    SettingValue ReadSettingOrDefault(const QString& name, const SettingValue& fallback) const;
+    // Replaces the value and its type; kept in memory until Save().
+    void WriteSetting(const QString& name, const SettingValue& value);
+    bool Contains(const QString& name) const { return ReadSetting(name).has_value(); }
+
+    // Writes every value to the file, atomically: when writing fails the
+    // previous file stays as it was, the values stay in memory and false is
+    // returned. Creates the folder when missing.
+    bool Save();
+
+    const QString& filePath() const { return filePath_; }
+    // True when the file existed but could not be read or parsed.
+    bool readFailed() const { return readFailed_; }
+
+private:
+    struct Entry {
+        QString name; // spelling of the last write
+        SettingValue value;
+    };
+    static QString Key(const QString& name) { return name.toCaseFolded(); }
+
+    QString filePath_;
+    std::map<QString, Entry> values_;
+    bool readFailed_ = false;
+};
+
+} // namespace stillora

@@ -1,8 +1,10 @@
+#include "video/FfmpegMediaSource.h"
 #include "video/MediaSource.h"
-#include "video/NullMediaSource.h"
 
 namespace stillora {
 
-std::unique_ptr<MediaSource> createMediaSource() { return std::make_unique<NullMediaSource>(); }
+std::unique_ptr<MediaSource> createMediaSource() {
+    return std::make_unique<FfmpegMediaSource>();
+}
 
 } // namespace stillora

@@ -22,7 +22,8 @@ QRect cellRect(int index, QSize size) {
 }
 } // namespace
 
-ScriptedMediaSource::ScriptedMediaSource(int64_t frames, QSize size) : frames_(frames), size_(size) {}
+ScriptedMediaSource::ScriptedMediaSource(int64_t frames, QSize size)
+    : frames_(frames), size_(size) {}
 
 QImage ScriptedMediaSource::makeFrame(int64_t number, QSize size) {
     QImage image(size, QImage::Format_RGB32);
@@ -63,7 +64,8 @@ bool ScriptedMediaSource::open(SourceKind kind, const std::string& name, std::st
     if (!openable_ || name.empty()) return fail(error, "Cannot open " + name);
     if (kind == SourceKind::Live) {
         bool found = false;
-        for (const auto& device : devices_) found = found || device.name == name;
+        for (const auto& device : devices_)
+            found = found || device.name == name;
         if (!found) return fail(error, "No such device: " + name);
     }
     opened_.push_back(name);
@@ -146,11 +148,13 @@ void ScriptedMediaSource::present(int64_t number) {
 
 void ScriptedMediaSource::advance(int n) {
     const int64_t last = stopFrame_ >= 0 ? std::min(stopFrame_, frames_ - 1) : frames_ - 1;
-    for (int i = 0; i < n && state_ == MediaState::Running && current_ < last; ++i) present(current_ + 1);
+    for (int i = 0; i < n && state_ == MediaState::Running && current_ < last; ++i)
+        present(current_ + 1);
 }
 
 void ScriptedMediaSource::pushLiveFrames(int n) {
-    for (int i = 0; i < n && open_; ++i) present(current_ + (presented_ ? 1 : 0));
+    for (int i = 0; i < n && open_; ++i)
+        present(current_ + (presented_ ? 1 : 0));
 }
 
 } // namespace stillora

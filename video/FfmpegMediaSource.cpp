@@ -1,0 +1,629 @@
+#include "video/FfmpegMediaSource.h"
+
+#include "video/CaptureDevices.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavdevice/avdevice.h>
+#include <libavformat/avformat.h>
+#include <libavutil/avutil.h>
+}
+
+#include <chrono>
+
+namespace stillora {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kOpenTimeoutSeconds = 15;
+constexpr int kReadTimeoutSeconds = 10;
+// A frame at most this far ahead of the decoder is reached by decoding
+// forward, even when a key frame lies in between.
+constexpr int64_t kForwardFrames = 16;
+// The first step back when a seek lands past its target; it doubles on each
+// further miss until the seek goes to the start.
+constexpr int64_t kFirstStepBack = 8;
+
+bool fail(std::string* error, const std::string& text) {
+    if (error) *error = text;
+    return false;
+}
+
+std::string describe(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+int64_t toIndexTime(int64_t t) {
+    return t == AV_NOPTS_VALUE ? FrameIndex::kNoTime : t;
+}
+
+} // namespace
+
+FfmpegMediaSource::FfmpegMediaSource() : current_(av_frame_alloc()) {}
+
+FfmpegMediaSource::~FfmpegMediaSource() {
+    close();
+    av_frame_free(&current_);
+}
+
+int FfmpegMediaSource::interruptCallback(void* opaque) {
+    auto* self = static_cast<FfmpegMediaSource*>(opaque);
+    if (self->abortIo_) return 1;
+    const int64_t deadline = self->ioDeadline_;
+    return deadline != 0 && Clock::now().time_since_epoch().count() > deadline;
+}
+
+void FfmpegMediaSource::armDeadline(int seconds) {
+    ioDeadline_ = (Clock::now() + std::chrono::seconds(seconds)).time_since_epoch().count();
+}
+
+// ---------------------------------------------------------------- opening
+
+bool FfmpegMediaSource::open(SourceKind kind, const std::string& name, std::string* error) {
+    close();
+    switch (kind) {
+    case SourceKind::File: {
+        if (name.empty()) return fail(error, "No file name given.");
+        // The file: prefix keeps a name with a colon from being read as a protocol.
+        if (!openInput("file:" + name, nullptr, error)) return false;
+        if (!buildIndex(error)) {
+            close();
+            return false;
+        }
+        break;
+    }
+    case SourceKind::Stream:
+        if (name.empty()) return fail(error, "No URL given.");
+        if (!openInput(name, nullptr, error)) return false;
+        break;
+    case SourceKind::Live: {
+        for (const CaptureDevice& device : listCaptureDevices()) {
+            if (device.name == name) return openLive("video4linux2", device.path, error);
+        }
+        return fail(error, "No capture device named \"" + name + "\".");
+    }
+    case SourceKind::Dvd:
+        return fail(error, "DVD sources are not supported yet.");
+    default:
+        return fail(error, "Unknown source kind.");
+    }
+
+    // Decode the first frame: it fixes frame 0's timestamp and gives grab()
+    // something to show right after the open.
+    int64_t number = -1;
+    if (decodeNext(&number) <= 0) {
+        close();
+        return fail(error, "No video frame could be decoded.");
+    }
+    kind_ = kind;
+    open_ = true;
+    state_ = MediaState::Stopped;
+    present(0, false);
+    if (size_.isEmpty()) size_ = QSize(current_->width, current_->height);
+    return true;
+}
+
+bool FfmpegMediaSource::openLive(const std::string& format, const std::string& url,
+                                 std::string* error) {
+    close();
+    static std::once_flag devicesRegistered;
+    std::call_once(devicesRegistered, [] { avdevice_register_all(); });
+    if (!openInput(url, format.c_str(), error)) return false;
+    kind_ = SourceKind::Live;
+    open_ = true;
+    state_ = MediaState::Stopped;
+    return true;
+}
+
+bool FfmpegMediaSource::openInput(const std::string& url, const char* format, std::string* error) {
+    const AVInputFormat* inputFormat = nullptr;
+    if (format) {
+        inputFormat = av_find_input_format(format);
+        if (!inputFormat)
+            return fail(error, std::string("The input \"") + format + "\" is not available.");
+    }
+    format_ = avformat_alloc_context();
+    if (!format_) return fail(error, "Out of memory.");
+    format_->interrupt_callback.callback = &FfmpegMediaSource::interruptCallback;
+    format_->interrupt_callback.opaque = this;
+
+    AVDictionary* options = nullptr;
+    if (url.rfind("file:", 0) == 0) {
+        // A local file may not make the demuxer reach out to other protocols
+        // (playlists and references inside containers).
+        av_dict_set(&options, "protocol_whitelist", "file", 0);
+    } else if (!format) {
+        av_dict_set(&options, "rw_timeout", std::to_string(kReadTimeoutSeconds * 1000000LL).c_str(),
+                    0);
+    }
+    armDeadline(kOpenTimeoutSeconds);
+    int result = avformat_open_input(&format_, url.c_str(), inputFormat, &options);
+    av_dict_free(&options);
+    if (result < 0) {
+        format_ = nullptr; // freed by avformat_open_input
+        return fail(error, describe(result));
+    }
+    armDeadline(kOpenTimeoutSeconds);
+    result = avformat_find_stream_info(format_, nullptr);
+    if (result < 0) {
+        closeInput();
+        return fail(error, describe(result));
+    }
+
+    // The best video stream that is not a cover picture.
+    const AVCodec* decoder = nullptr;
+    stream_ = av_find_best_stream(format_, AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
+    if (stream_ >= 0 && (format_->streams[stream_]->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+        stream_ = -1;
+        for (unsigned i = 0; i < format_->nb_streams; ++i) {
+            const AVStream* s = format_->streams[i];
+            if (s->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+                !(s->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+                decoder = avcodec_find_decoder(s->codecpar->codec_id);
+                stream_ = static_cast<int>(i);
+                break;
+            }
+        }
+    }
+    if (stream_ < 0) {
+        const bool none = stream_ == AVERROR_STREAM_NOT_FOUND || stream_ == -1;
+        closeInput();
+        return fail(error, none ? "The source has no video." : "No decoder for the video.");
+    }
+    if (!decoder) {
+        closeInput();
+        return fail(error, "No decoder for the video.");
+    }
+    for (unsigned i = 0; i < format_->nb_streams; ++i)
+        format_->streams[i]->discard = int(i) == stream_ ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+
+    AVStream* stream = format_->streams[stream_];
+    codec_ = avcodec_alloc_context3(decoder);
+    if (!codec_ || avcodec_parameters_to_context(codec_, stream->codecpar) < 0) {
+        closeInput();
+        return fail(error, "Out of memory.");
+    }
+    codec_->pkt_timebase = stream->time_base;
+    codec_->thread_count = threads_;
+    codec_->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    result = avcodec_open2(codec_, decoder, nullptr);
+    if (result < 0) {
+        closeInput();
+        return fail(error, "Cannot open the video decoder: " + describe(result));
+    }
+    packet_ = av_packet_alloc();
+    decoded_ = av_frame_alloc();
+    if (!packet_ || !decoded_) {
+        closeInput();
+        return fail(error, "Out of memory.");
+    }
+
+    AVRational rate = stream->avg_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) rate = stream->r_frame_rate;
+    if (rate.num <= 0 || rate.den <= 0) rate = AVRational{25, 1};
+    frameDuration_ = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), stream->time_base));
+    timeBase_ = av_q2d(stream->time_base);
+    size_ = QSize(stream->codecpar->width, stream->codecpar->height);
+    url_ = url;
+    inputFormat_ = format ? format : "";
+    resetDecoder();
+    return true;
+}
+
+void FfmpegMediaSource::closeInput() {
+    avcodec_free_context(&codec_);
+    avformat_close_input(&format_);
+    av_packet_free(&packet_);
+    av_frame_free(&decoded_);
+    stream_ = -1;
+    ioDeadline_ = 0;
+}
+
+bool FfmpegMediaSource::buildIndex(std::string* error) {
+    index_ = FrameIndex(frameDuration_);
+    for (;;) {
+        armDeadline(kReadTimeoutSeconds);
+        const int result = av_read_frame(format_, packet_);
+        if (result == AVERROR(EAGAIN)) continue;
+        if (result < 0) {
+            if (result == AVERROR_EXIT) return fail(error, "Reading the source timed out.");
+            break; // the end, or damaged data from here on: index what was read
+        }
+        // Packets an edit list cuts off are dropped by the decoder, so they are no frames.
+        if (packet_->stream_index == stream_ && packet_->size > 0 &&
+            !(packet_->flags & AV_PKT_FLAG_DISCARD))
+            index_.addPacket(toIndexTime(packet_->pts), toIndexTime(packet_->dts),
+                             packet_->flags & AV_PKT_FLAG_KEY);
+        av_packet_unref(packet_);
+    }
+    index_.finish();
+    indexed_ = true;
+    // Open afresh rather than seek: not every demuxer lands exactly on the
+    // first packet, and frame 0 is defined by what comes first.
+    return reopen(error);
+}
+
+void FfmpegMediaSource::close() {
+    stopWorker();
+    closeInput();
+    {
+        std::lock_guard<std::mutex> lock(frameLock_);
+        av_frame_unref(current_);
+        currentImage_ = QImage();
+        hasFrame_ = false;
+        currentNumber_ = 0;
+        currentTs_ = 0;
+    }
+    open_ = false;
+    indexed_ = false;
+    index_ = FrameIndex();
+    state_ = MediaState::None;
+    size_ = QSize();
+    stopFrame_ = -1;
+    demuxerSeeks_ = 0;
+    lastDelivered_ = -1;
+    url_.clear();
+    inputFormat_.clear();
+}
+
+// ---------------------------------------------------------------- decoding
+
+void FfmpegMediaSource::resetDecoder() {
+    if (codec_) avcodec_flush_buffers(codec_);
+    if (packet_) av_packet_unref(packet_);
+    pendingPacket_ = false;
+    inputEnded_ = false;
+    decoderEnded_ = false;
+    lastTsKnown_ = false;
+    lastNumber_ = -1;
+    atStart_ = false;
+}
+
+int FfmpegMediaSource::decodeNext(int64_t* number) {
+    for (;;) {
+        if (decoderEnded_) return 0;
+        int result = avcodec_receive_frame(codec_, decoded_);
+        if (result == 0) {
+            // The packet's own presentation time travels with the frame and
+            // is exact when present. Without it the decoder's guess only
+            // places the first frame after a seek; the next ones are counted.
+            const int64_t pts = decoded_->pts;
+            const int64_t guess = decoded_->best_effort_timestamp;
+            int64_t n = -1;
+            if (indexed_) {
+                int64_t ts = pts;
+                if (ts == AV_NOPTS_VALUE && lastNumber_ < 0 &&
+                    (index_.withoutPresentationTimes() || !index_.anchored()))
+                    ts = guess;
+                if (ts != AV_NOPTS_VALUE) {
+                    if (!index_.anchored()) index_.anchor(ts);
+                    n = index_.numberOf(ts);
+                } else if (atStart_) {
+                    if (!index_.anchored()) index_.anchor(index_.startTimestamp());
+                    n = 0;
+                }
+                // Otherwise the number stays unknown (-1) until a frame with a
+                // presentation time comes: guesses after a seek into an MPEG
+                // program stream can be a few frames off.
+            }
+            // Numbers only ever grow along a decode; a timestamp that says
+            // otherwise (duplicated or missing) gives way to the count.
+            if (lastNumber_ >= 0 && (n <= lastNumber_ || !indexed_)) n = lastNumber_ + 1;
+            if (n < 0 && !indexed_) n = 0;
+            // Playback paces by these times; a missing one follows the one before.
+            if (pts != AV_NOPTS_VALUE)
+                lastTs_ = pts;
+            else if (lastTsKnown_)
+                lastTs_ += frameDuration_;
+            else if (guess != AV_NOPTS_VALUE)
+                lastTs_ = guess;
+            lastTsKnown_ = lastTsKnown_ || pts != AV_NOPTS_VALUE || guess != AV_NOPTS_VALUE;
+            lastNumber_ = n;
+            atStart_ = false;
+            *number = n;
+            return 1;
+        }
+        if (result == AVERROR_EOF) {
+            decoderEnded_ = true;
+            return 0;
+        }
+        if (result != AVERROR(EAGAIN)) {
+            decoderEnded_ = true; // the decoder cannot go on
+            return 0;
+        }
+        if (inputEnded_) {
+            decoderEnded_ = true;
+            return 0;
+        }
+        if (!pendingPacket_) {
+            armDeadline(kReadTimeoutSeconds);
+            result = av_read_frame(format_, packet_);
+            if (result == AVERROR(EAGAIN)) continue;
+            if (result < 0) {
+                if (abortIo_ || result == AVERROR_EXIT) return -1;
+                inputEnded_ = true;
+                avcodec_send_packet(codec_, nullptr); // drain the frames still held
+                continue;
+            }
+            if (packet_->stream_index != stream_) {
+                av_packet_unref(packet_);
+                continue;
+            }
+        }
+        result = avcodec_send_packet(codec_, packet_);
+        pendingPacket_ = result == AVERROR(EAGAIN);
+        // Damaged packets are skipped, as a sequential decode skips them.
+        if (!pendingPacket_) av_packet_unref(packet_);
+    }
+}
+
+bool FfmpegMediaSource::demuxerSeek(int64_t timestamp) {
+    ++demuxerSeeks_;
+    armDeadline(kReadTimeoutSeconds);
+    const bool ok = av_seek_frame(format_, stream_, timestamp, AVSEEK_FLAG_BACKWARD) >= 0;
+    resetDecoder();
+    return ok;
+}
+
+bool FfmpegMediaSource::rewind() {
+    // Some inputs cannot seek by time; open them afresh.
+    if (!demuxerSeek(index_.startTimestamp())) return reopen(nullptr);
+    atStart_ = true;
+    return true;
+}
+
+bool FfmpegMediaSource::reopen(std::string* error) {
+    const std::string url = url_, format = inputFormat_;
+    closeInput();
+    if (!openInput(url, format.empty() ? nullptr : format.c_str(), error)) return false;
+    atStart_ = true;
+    return true;
+}
+
+FfmpegMediaSource::Reach FfmpegMediaSource::decodeUntil(int64_t target, Start start) {
+    // After a seek into the middle, frames before the first key frame may
+    // lean on frames the decoder never saw: they do not count.
+    bool keySeen = start != Start::Seeked;
+    bool numbered = start == Start::Continuing;
+    for (;;) {
+        int64_t n = -1;
+        const int result = decodeNext(&n);
+        if (result < 0) return Reach::Interrupted;
+        if (result == 0) return keySeen && numbered ? Reach::Ended : Reach::NoSafeFrame;
+        if (start == Start::Beginning && !numbered && n != 0) return Reach::BadStart;
+        // A key frame by the decoder's word and, where the container marks
+        // key frames, by the container's too: right after a seek into an MPEG
+        // program stream the decoder can call a broken picture a key frame.
+        const bool key =
+            decoded_->key_frame && (!index_.hasKeyFrames() || (n >= 0 && index_.isKeyFrame(n)));
+        if (n < 0) {
+            keySeen = keySeen || key;
+            av_frame_unref(decoded_);
+            continue;
+        }
+        // The first numbered frame after a seek already past the target: the
+        // seek went too far, unlike a frame missing from a running decode.
+        if (n > target) return numbered && keySeen ? Reach::Missing : Reach::Overshot;
+        numbered = true;
+        keySeen = keySeen || key;
+        if (keySeen && n == target) {
+            present(n, false);
+            return Reach::Reached;
+        }
+        av_frame_unref(decoded_);
+    }
+}
+
+bool FfmpegMediaSource::seekTo(int64_t target, std::string* error) {
+    const std::string missing = "Frame " + std::to_string(target) + " could not be decoded.";
+    // Close ahead of the decoder, or before the next key frame: decode forward.
+    if (lastNumber_ >= 0 && !decoderEnded_ && target > lastNumber_ &&
+        (target - lastNumber_ <= kForwardFrames || !index_.keyFrameBetween(lastNumber_, target))) {
+        switch (decodeUntil(target, Start::Continuing)) {
+        case Reach::Reached:
+            return true;
+        case Reach::Interrupted:
+            return fail(error, "Reading the source was interrupted.");
+        default:
+            break; // fall back to a seek
+        }
+    }
+    bool reopened = false;
+    for (int64_t back = 0;; back = back ? back * 2 : kFirstStepBack) {
+        const int64_t from = target - back;
+        const bool fromStart = from <= 0;
+        if (fromStart) {
+            if (!rewind()) return fail(error, "Cannot return to the start of the source.");
+        } else if (!demuxerSeek(index_.seekTimestamp(from))) {
+            continue;
+        }
+        switch (decodeUntil(target, fromStart ? Start::Beginning : Start::Seeked)) {
+        case Reach::Reached:
+            return true;
+        case Reach::Interrupted:
+            return fail(error, "Reading the source was interrupted.");
+        case Reach::Missing:
+            return fail(error, missing);
+        case Reach::Ended:
+            // The data ends before the index said it would.
+            if (lastNumber_ + 1 < index_.count()) index_.truncate(lastNumber_ + 1);
+            return fail(error, missing);
+        case Reach::BadStart: {
+            // The seek to the start landed elsewhere: open the input afresh.
+            if (reopened) return fail(error, missing);
+            reopened = true;
+            if (!reopen(error)) return false;
+            if (decodeUntil(target, Start::Beginning) == Reach::Reached) return true;
+            return fail(error, missing);
+        }
+        case Reach::Overshot:
+        case Reach::NoSafeFrame:
+            if (fromStart) return fail(error, missing);
+            break;
+        }
+    }
+}
+
+// ---------------------------------------------------------------- frames
+
+void FfmpegMediaSource::present(int64_t number, bool deliver) {
+    {
+        std::lock_guard<std::mutex> lock(frameLock_);
+        av_frame_unref(current_);
+        av_frame_move_ref(current_, decoded_);
+        currentImage_ = QImage();
+        hasFrame_ = true;
+        currentNumber_ = number;
+        currentTs_ = lastTs_;
+    }
+    if (deliver) {
+        deliverCurrent();
+    } else {
+        std::lock_guard<std::mutex> lock(handlerLock_);
+        if (notifier_) notifier_();
+    }
+}
+
+void FfmpegMediaSource::deliverCurrent() {
+    std::lock_guard<std::mutex> lock(handlerLock_);
+    if (callback_) {
+        QImage image;
+        int64_t number;
+        {
+            std::lock_guard<std::mutex> frame(frameLock_);
+            if (currentImage_.isNull()) currentImage_ = converter_.convert(*current_);
+            image = currentImage_;
+            number = currentNumber_;
+        }
+        lastDelivered_ = number;
+        if (!image.isNull()) callback_(image, number);
+    }
+    if (notifier_) notifier_();
+}
+
+bool FfmpegMediaSource::grab(QImage& out) {
+    std::lock_guard<std::mutex> lock(frameLock_);
+    if (hasFrame_ && currentImage_.isNull()) currentImage_ = converter_.convert(*current_);
+    out = hasFrame_ ? currentImage_ : QImage();
+    return !out.isNull();
+}
+
+int64_t FfmpegMediaSource::currentFrame() {
+    std::lock_guard<std::mutex> lock(frameLock_);
+    return open_ ? currentNumber_ : 0;
+}
+
+int64_t FfmpegMediaSource::frameCount() {
+    return open_ && indexed_ && kind_ != SourceKind::Live ? index_.count() : 0;
+}
+
+void FfmpegMediaSource::setFrameCallback(FrameCallback callback) {
+    std::lock_guard<std::mutex> lock(handlerLock_);
+    callback_ = std::move(callback);
+}
+
+void FfmpegMediaSource::setFrameNotifier(std::function<void()> notifier) {
+    std::lock_guard<std::mutex> lock(handlerLock_);
+    notifier_ = std::move(notifier);
+}
+
+std::vector<CaptureDevice> FfmpegMediaSource::captureDevices() {
+    return listCaptureDevices();
+}
+
+// ---------------------------------------------------------------- control
+
+bool FfmpegMediaSource::seek(int64_t frame, std::string* error) {
+    if (!open_) return fail(error, "No source is open.");
+    if (kind_ == SourceKind::Live) return fail(error, "A live source cannot be sought.");
+    if (frame < 0 || frame >= frameCount()) return fail(error, "Frame out of range.");
+    stopWorker();
+    state_ = MediaState::Paused;
+    if (!format_) return fail(error, "The source cannot be read any more.");
+    if (frame == currentFrame() && lastNumber_ == frame) return true;
+    return seekTo(frame, error);
+}
+
+bool FfmpegMediaSource::run(std::string* error) {
+    if (!open_) return fail(error, "No source is open.");
+    if (state_ == MediaState::Running && worker_.joinable()) return true;
+    stopWorker();
+    if (!format_) return fail(error, "The source cannot be read any more.");
+    // A failed seek can leave the decoder off the presented frame: go back to it.
+    if (kind_ == SourceKind::File && hasFrame_ && lastNumber_ != currentFrame() &&
+        !seekTo(currentFrame(), error))
+        return false;
+    worker_ = std::thread(&FfmpegMediaSource::playLoop, this);
+    state_ = MediaState::Running;
+    return true;
+}
+
+bool FfmpegMediaSource::pause(std::string* error) {
+    if (!open_) return fail(error, "No source is open.");
+    stopWorker();
+    state_ = MediaState::Paused;
+    return true;
+}
+
+bool FfmpegMediaSource::stop(std::string* error) {
+    if (!open_) return fail(error, "No source is open.");
+    stopWorker();
+    state_ = MediaState::Stopped;
+    return true;
+}
+
+void FfmpegMediaSource::stopWorker() {
+    if (!worker_.joinable()) return;
+    {
+        std::lock_guard<std::mutex> lock(waitLock_);
+        stopRequested_ = true;
+    }
+    wake_.notify_all();
+    // Files are read from local storage; only streams and devices can block.
+    if (kind_ != SourceKind::File) abortIo_ = true;
+    worker_.join();
+    stopRequested_ = false;
+    abortIo_ = false;
+}
+
+void FfmpegMediaSource::playLoop() {
+    const bool live = kind_ == SourceKind::Live;
+    int64_t startTs;
+    bool started, deliverFirst;
+    {
+        std::lock_guard<std::mutex> lock(frameLock_);
+        startTs = currentTs_;
+        started = hasFrame_;
+        // Playing a file starts by showing the frame it starts on.
+        deliverFirst = !live && hasFrame_ && currentNumber_ != lastDelivered_;
+    }
+    if (deliverFirst) deliverCurrent();
+    const auto startWall = Clock::now();
+
+    while (!stopRequested_) {
+        const int64_t stopAt = stopFrame_;
+        if (!live && stopAt >= 0 && lastNumber_ >= stopAt) break;
+        int64_t number = -1;
+        if (decodeNext(&number) <= 0) break;
+        if (!live) {
+            if (!started) {
+                startTs = lastTs_;
+                started = true;
+            }
+            const auto due =
+                startWall + std::chrono::duration_cast<Clock::duration>(
+                                std::chrono::duration<double>((lastTs_ - startTs) * timeBase_));
+            std::unique_lock<std::mutex> lock(waitLock_);
+            wake_.wait_until(lock, due, [this] { return stopRequested_.load(); });
+        }
+        // A frame already decoded is presented even when a stop interrupted
+        // the wait, so that the decoder and the presented frame stay together.
+        present(number, true);
+    }
+}
+
+} // namespace stillora

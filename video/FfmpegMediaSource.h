@@ -1,0 +1,141 @@
+#pragma once
+// The media source the program runs on: files and stream URLs through
+// libavformat/libavcodec, live V4L2 devices through libavdevice.
+//
+// Files are indexed at open (every packet read once, nothing decoded) so that
+// frameCount() is exact and every frame number maps to a timestamp. A seek
+// goes back to a key frame and decodes forward to the exact frame; a request a
+// few frames ahead of the decoder just decodes forward.
+//
+// Threads: the public calls come from one thread. Playback runs on a thread
+// of its own that owns the decoder while it runs; pause(), stop(), seek() and
+// close() end that thread before they touch the decoder again. The presented
+// frame is shared under frameLock_, the handlers under handlerLock_.
+
+#include "video/FrameConverter.h"
+#include "video/FrameIndex.h"
+#include "video/MediaSource.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+struct AVCodecContext;
+struct AVFormatContext;
+struct AVFrame;
+struct AVPacket;
+
+namespace stillora {
+
+class FfmpegMediaSource : public MediaSource {
+public:
+    FfmpegMediaSource();
+    ~FfmpegMediaSource() override;
+    FfmpegMediaSource(const FfmpegMediaSource&) = delete;
+    FfmpegMediaSource& operator=(const FfmpegMediaSource&) = delete;
+
+    bool open(SourceKind kind, const std::string& name, std::string* error) override;
+    void close() override;
+    bool isOpen() const override { return open_; }
+    SourceKind kind() const override { return kind_; }
+    bool run(std::string* error) override;
+    bool pause(std::string* error) override;
+    bool stop(std::string* error) override;
+    MediaState state() const override { return state_; }
+    int64_t frameCount() override;
+    int64_t currentFrame() override;
+    bool seek(int64_t frame, std::string* error) override;
+    void setStopFrame(int64_t frame) override { stopFrame_ = frame; }
+    bool grab(QImage& out) override;
+    QSize frameSize() const override { return size_; }
+    void setFrameCallback(FrameCallback callback) override;
+    void setFrameNotifier(std::function<void()> notifier) override;
+    std::vector<CaptureDevice> captureDevices() override;
+
+    // Opens any input libavformat/libavdevice reads (`format` names the input,
+    // e.g. "video4linux2" or "lavfi") as a live source: no index, no seeking,
+    // frames numbered in arrival order.
+    bool openLive(const std::string& format, const std::string& url, std::string* error);
+    // Decoder threads for the next open (default 2).
+    void setDecoderThreads(int threads) { threads_ = threads < 1 ? 1 : threads; }
+    // Demuxer seeks since the last open: lets tests tell a forward decode from a seek.
+    int64_t demuxerSeeks() const { return demuxerSeeks_; }
+
+private:
+    enum class Reach { Reached, Overshot, NoSafeFrame, Ended, Missing, BadStart, Interrupted };
+    // Where the decoder stands when decodeUntil() starts: at the beginning of
+    // the stream, just after a seek into it, or on from the frame it yielded last.
+    enum class Start { Beginning, Seeked, Continuing };
+
+    bool openInput(const std::string& url, const char* format, std::string* error);
+    void closeInput();
+    bool buildIndex(std::string* error);
+    int decodeNext(int64_t* number);
+    bool demuxerSeek(int64_t timestamp);
+    bool rewind();
+    bool reopen(std::string* error);
+    void resetDecoder();
+    bool seekTo(int64_t target, std::string* error);
+    Reach decodeUntil(int64_t target, Start start);
+    void present(int64_t number, bool deliver);
+    void deliverCurrent();
+    void playLoop();
+    void stopWorker();
+    void armDeadline(int seconds);
+    static int interruptCallback(void* opaque);
+
+    // Owned by the thread that drives the decoder (the caller's, or the
+    // playback thread while it runs).
+    AVFormatContext* format_ = nullptr;
+    AVCodecContext* codec_ = nullptr;
+    AVPacket* packet_ = nullptr;
+    AVFrame* decoded_ = nullptr;
+    int stream_ = -1;
+    bool pendingPacket_ = false;
+    bool inputEnded_ = false;
+    bool decoderEnded_ = false;
+    int64_t lastTs_ = 0;
+    bool lastTsKnown_ = false;
+    int64_t lastNumber_ = -1; // number of the frame the decoder yielded last; -1 unknown
+    bool atStart_ = false;    // the next frame is the stream's first
+    int64_t frameDuration_ = 1;
+    double timeBase_ = 0.0; // seconds per timestamp unit
+    FrameIndex index_;
+    bool indexed_ = false;
+
+    // Caller's thread only.
+    SourceKind kind_ = SourceKind::File;
+    bool open_ = false;
+    MediaState state_ = MediaState::None;
+    QSize size_;
+    std::string url_;
+    std::string inputFormat_;
+    int threads_ = 2;
+    std::thread worker_;
+    std::atomic<int64_t> stopFrame_{-1};
+    std::atomic<int64_t> demuxerSeeks_{0};
+
+    // Ends waits and blocking reads.
+    std::atomic<bool> stopRequested_{false};
+    std::atomic<bool> abortIo_{false};
+    std::atomic<int64_t> ioDeadline_{0};
+    std::mutex waitLock_;
+    std::condition_variable wake_;
+
+    // The presented frame: converted to an image on first demand.
+    mutable std::mutex frameLock_;
+    AVFrame* current_ = nullptr;
+    QImage currentImage_;
+    bool hasFrame_ = false;
+    int64_t currentNumber_ = 0;
+    int64_t currentTs_ = 0;
+    FrameConverter converter_;
+
+    std::mutex handlerLock_;
+    FrameCallback callback_;
+    std::function<void()> notifier_;
+    int64_t lastDelivered_ = -1; // playback thread while it runs
+};
+
+} // namespace stillora

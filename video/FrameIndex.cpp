@@ -1,0 +1,99 @@
+#include "video/FrameIndex.h"
+
+#include <algorithm>
+
+namespace stillora {
+
+FrameIndex::FrameIndex(int64_t frameDuration) : duration_(std::max<int64_t>(1, frameDuration)) {}
+
+void FrameIndex::addPacket(int64_t pts, int64_t dts, bool key) {
+    packets_.push_back({pts, dts, key});
+}
+
+void FrameIndex::finish() {
+    packetCount_ = static_cast<int64_t>(packets_.size());
+    byPts_ = !packets_.empty() && std::all_of(packets_.begin(), packets_.end(),
+                                              [](const Packet& p) { return p.pts != kNoTime; });
+    noPts_ = std::none_of(packets_.begin(), packets_.end(),
+                          [](const Packet& p) { return p.pts != kNoTime; });
+    start_ = INT64_MAX;
+    for (const Packet& p : packets_) {
+        if (p.pts != kNoTime) start_ = std::min(start_, p.pts);
+        if (p.dts != kNoTime) start_ = std::min(start_, p.dts);
+    }
+    if (start_ == INT64_MAX) start_ = 0;
+
+    if (byPts_) {
+        times_.reserve(packets_.size());
+        for (const Packet& p : packets_)
+            times_.push_back(p.pts);
+        std::sort(times_.begin(), times_.end());
+        times_.erase(std::unique(times_.begin(), times_.end()), times_.end());
+    }
+    for (size_t i = 0; i < packets_.size(); ++i)
+        if (packets_[i].key) keyPackets_.push_back({packets_[i].pts, static_cast<int64_t>(i)});
+    std::vector<Packet>().swap(packets_);
+}
+
+int64_t FrameIndex::rankOf(int64_t timestamp) const {
+    if (times_.empty()) return 0;
+    auto it = std::lower_bound(times_.begin(), times_.end(), timestamp);
+    if (it == times_.end()) return static_cast<int64_t>(times_.size()) - 1;
+    if (it != times_.begin() && timestamp - *(it - 1) < *it - timestamp) --it;
+    return it - times_.begin();
+}
+
+void FrameIndex::anchor(int64_t firstTimestamp) {
+    anchored_ = true;
+    keys_.clear();
+    if (byPts_) {
+        rank0_ = rankOf(firstTimestamp);
+        count_ = static_cast<int64_t>(times_.size()) - rank0_;
+    } else {
+        anchor_ = firstTimestamp;
+        count_ = packetCount_;
+    }
+    for (const KeyPacket& key : keyPackets_) {
+        // Without presentation times at all, a key frame of a closed GOP
+        // shows at its decode position; with some, a key frame that lacks one
+        // cannot be placed and is left out.
+        const int64_t n = key.pts != kNoTime ? numberOf(key.pts) : noPts_ ? key.position : -1;
+        if (n >= 0) keys_.push_back(n);
+    }
+    std::sort(keys_.begin(), keys_.end());
+    keys_.erase(std::unique(keys_.begin(), keys_.end()), keys_.end());
+}
+
+void FrameIndex::truncate(int64_t frames) {
+    count_ = std::max<int64_t>(0, std::min(count_, frames));
+}
+
+int64_t FrameIndex::numberOf(int64_t timestamp) const {
+    if (byPts_) return rankOf(timestamp) - rank0_;
+    const int64_t delta = timestamp - anchor_;
+    // Round to the nearest frame, also for negative offsets.
+    return delta >= 0 ? (delta + duration_ / 2) / duration_
+                      : -((-delta + duration_ / 2) / duration_);
+}
+
+int64_t FrameIndex::seekTimestamp(int64_t number) const {
+    if (byPts_) {
+        if (times_.empty()) return start_;
+        const int64_t rank = std::clamp<int64_t>(rank0_ + number, 0, times_.size() - 1);
+        return times_[rank];
+    }
+    // Decoded timestamps may be offset from the packets' decode times (AVI
+    // with B-frames is one frame late), so count from the first packet.
+    return start_ + number * duration_;
+}
+
+bool FrameIndex::isKeyFrame(int64_t number) const {
+    return std::binary_search(keys_.begin(), keys_.end(), number);
+}
+
+bool FrameIndex::keyFrameBetween(int64_t after, int64_t upTo) const {
+    auto it = std::upper_bound(keys_.begin(), keys_.end(), after);
+    return it != keys_.end() && *it <= upTo;
+}
+
+} // namespace stillora

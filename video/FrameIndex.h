@@ -1,0 +1,83 @@
+#pragma once
+// Exact frame numbers for a video stream, from one pass over its packets.
+//
+// At open every packet of the video stream is read once without decoding and
+// added here; finish() then orders the presentation times. The first frame the
+// decoder yields anchors frame 0, and from then on a decoded frame's timestamp
+// maps to its number. Two ways of mapping, chosen by what the container gives:
+//   - every packet carries a presentation time: frame N is the N-th time in
+//     presentation order after the anchor (exact for variable frame rates);
+//   - otherwise (AVI with B-frames has decode times only, MPEG program streams
+//     leave some frames without): frame N lies N frame durations after the
+//     anchor, and the count is the number of packets.
+
+#include <cstdint>
+#include <vector>
+
+namespace stillora {
+
+class FrameIndex {
+public:
+    static constexpr int64_t kNoTime = INT64_MIN;
+
+    // frameDuration: one frame in the stream's time base (at least 1).
+    explicit FrameIndex(int64_t frameDuration = 1);
+
+    // pts or dts may be kNoTime.
+    void addPacket(int64_t pts, int64_t dts, bool key);
+    // Orders what addPacket collected; call once after the last packet.
+    void finish();
+    // Makes the frame with this timestamp (the first one decoded) frame 0.
+    void anchor(int64_t firstTimestamp);
+    bool anchored() const { return anchored_; }
+
+    // Frames a sequential decode yields (0 before anchor()).
+    int64_t count() const { return count_; }
+    // Forgets frames from `frames` on, when decoding found the stream shorter.
+    void truncate(int64_t frames);
+    int64_t frameDuration() const { return duration_; }
+    bool byPresentationTime() const { return byPts_; }
+    // True when no packet carried a presentation time: then the decoder's
+    // guessed timestamps are all there is, and they are consistent.
+    bool withoutPresentationTimes() const { return noPts_; }
+
+    // Number of the frame with this timestamp (may be negative or beyond the
+    // count for frames outside the index).
+    int64_t numberOf(int64_t timestamp) const;
+    // A timestamp of frame `number` in the terms the demuxer seeks by.
+    int64_t seekTimestamp(int64_t number) const;
+    // Timestamp at or before every packet's: where the stream starts.
+    int64_t startTimestamp() const { return start_; }
+    bool isKeyFrame(int64_t number) const;
+    bool hasKeyFrames() const { return !keyPackets_.empty(); }
+    // True when a key frame's number lies in (after, upTo].
+    bool keyFrameBetween(int64_t after, int64_t upTo) const;
+
+private:
+    struct Packet {
+        int64_t pts;
+        int64_t dts;
+        bool key;
+    };
+    int64_t rankOf(int64_t timestamp) const;
+
+    int64_t duration_;
+    std::vector<Packet> packets_; // collected in decode order until finish()
+    bool byPts_ = false;
+    bool noPts_ = true;
+    bool anchored_ = false;
+    std::vector<int64_t> times_; // presentation times, ascending (byPts_)
+    struct KeyPacket {
+        int64_t pts;
+        int64_t position; // in decode order
+    };
+    std::vector<KeyPacket> keyPackets_;
+    std::vector<int64_t> keys_; // key frames' numbers, ascending
+    int64_t packetCount_ = 0;
+    int64_t start_ = 0;
+    int64_t rank0_ = 0;  // byPts_: position of frame 0 in times_
+    int64_t anchor_ = 0; // otherwise: timestamp of frame 0
+    int64_t count_ = 0;
+};
+
+} // namespace stillora

@@ -222,6 +222,7 @@ void TfrmMain::FormCreate() {
     CaptureStack_->frmLength = 25;
     CaptureStack_->SourceKind = 0;
     CaptureStack_->Index = 0;
+    LoadPluginList();
     imgSrc->clear();
     imgDest->clear();
     Video->setLogo(art::logo(QSize(384, 288)));
@@ -585,7 +586,7 @@ QWidget* TfrmMain::buildSeekPage() {
     btnCapSettings = named(new QToolButton, "btnCapSettings");
     btnCapSettings->setToolTip("Capture Settings");
     btnCapSettings->setIcon(art::icon(art::Glyph::CaptureSettings));
-    tlbMain->addWidget(btnCapSettings);
+    btnCapSettingsAction = tlbMain->addWidget(btnCapSettings);
 
     lblStart = named(new QLabel("0"), "lblStart");
     lblStart->setToolTip("In Point Frame");
@@ -638,6 +639,67 @@ QWidget* TfrmMain::buildApplyFxPage() {
     connect(Stretch1, &QToolButton::toggled, this, &TfrmMain::Stretch1Click);
     CheckList = named(new QListWidget, "CheckList");
     CheckList->setSelectionMode(QAbstractItemView::MultiSelection);
+    connect(CheckList, &QListWidget::itemDoubleClicked, this, [this] { btnConfigureIPClick(); });
+
+    auto button = [this](const char* name, const char* caption, const char* hint) {
+        auto* b = named(new QPushButton(caption), name);
+        b->setToolTip(hint);
+        return b;
+    };
+    btnAddIPToSelection = button("btnAddIPToSelection", "Add",
+                                 "Add selected Image Processing Effects to the selected Selection.");
+    btnAssignIP = button("btnAssignIP", "Assign", "Assigns selected Image Processing Effects to the selected Selection.");
+    btnAddIPToAll = button("btnAddIPToAll", "Add to all...", "Add selected Image Processing Effects to ALL Selection Nodes.");
+    btnAssignIPToAll = button("btnAssignIPToAll", "Assign to all...",
+                              "Assigns selected Image Processing Effects to ALL Selection Nodes.");
+    btnRemoveIP = button("btnRemoveIP", "Remove", "Remove Image Processing Effects from the currently selected Selection.");
+    btnRemoveAllIP = button("btnRemoveAllIP", "Remove all...", "");
+    btnConfigureIP = named(new QToolButton, "btnConfigureIP");
+    btnConfigureIP->setToolTip("Configure the selected I.P.");
+    btnConfigureIP->setText("Configure");
+    btnConfigureIP->setIcon(art::icon(art::Glyph::CaptureSettings));
+    btnConfigureIP->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    btnRenderResult = named(new QToolButton, "btnRenderResult");
+    btnRenderResult->setToolTip("Render I.P.");
+    btnRenderResult->setText("Preview");
+    btnRenderResult->setIcon(art::icon(art::Glyph::Render));
+    btnRenderResult->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    connect(btnAddIPToSelection, &QPushButton::clicked, this, [this] { AttachHighlighted(SelTree->currentIndex(), true); });
+    connect(btnAssignIP, &QPushButton::clicked, this, [this] { AttachHighlighted(SelTree->currentIndex(), false); });
+    connect(btnAddIPToAll, &QPushButton::clicked, this, [this] {
+        for (int row = 0; row < treeModel_->rowCount(); ++row) AttachHighlighted(treeModel_->index(row, 0), true);
+    });
+    connect(btnAssignIPToAll, &QPushButton::clicked, this, [this] {
+        for (int row = 0; row < treeModel_->rowCount(); ++row) AttachHighlighted(treeModel_->index(row, 0), false);
+    });
+    connect(btnRemoveIP, &QPushButton::clicked, this, [this] {
+        const QModelIndex node = SelTree->currentIndex();
+        if (TSelection* selection = SelectionTree::SelectionOf(node)) {
+            selection->Effects.clear();
+            treeModel_->RefreshSelectionNode(SelectionTree::RootOf(node));
+        }
+    });
+    connect(btnRemoveAllIP, &QPushButton::clicked, this, [this] {
+        for (int row = 0; row < treeModel_->rowCount(); ++row) {
+            const QModelIndex root = treeModel_->index(row, 0);
+            if (TSelection* selection = SelectionTree::SelectionOf(root)) selection->Effects.clear();
+            treeModel_->RefreshSelectionNode(root);
+        }
+    });
+    connect(btnConfigureIP, &QToolButton::clicked, this, &TfrmMain::btnConfigureIPClick);
+    connect(btnRenderResult, &QToolButton::clicked, this, &TfrmMain::ToolButton17Click);
+
+    auto* buttons = new QVBoxLayout;
+    buttons->setSpacing(3);
+    for (QWidget* b : std::initializer_list<QWidget*>{btnAddIPToSelection, btnAssignIP, btnAddIPToAll, btnAssignIPToAll,
+                                                      btnRemoveIP, btnRemoveAllIP}) {
+        b->setMinimumWidth(96);
+        buttons->addWidget(b);
+    }
+    buttons->addSpacing(6);
+    buttons->addWidget(btnConfigureIP);
+    buttons->addWidget(btnRenderResult);
+    buttons->addStretch();
 
     auto* left = new QVBoxLayout;
     auto* previewRow = new QHBoxLayout;
@@ -645,7 +707,10 @@ QWidget* TfrmMain::buildApplyFxPage() {
     previewRow->addWidget(Stretch1, 0, Qt::AlignTop);
     left->addLayout(previewRow, 3);
     left->addWidget(new QLabel("Image processing effects:"));
-    left->addWidget(CheckList, 2);
+    auto* listRow = new QHBoxLayout;
+    listRow->addWidget(CheckList, 1);
+    listRow->addLayout(buttons);
+    left->addLayout(listRow, 2);
 
     pnlSelContainerFilters = named(new QWidget, "pnlSelContainerFilters");
     auto* container = new QVBoxLayout(pnlSelContainerFilters);

@@ -111,6 +111,13 @@ public:
     bool AllocateCaptureStack();
     void GrabberBuffer(const QImage& frame);
 
+    // Effects
+    void LoadPluginList();
+    std::vector<TPluginRecord> HighlightedEffects() const;
+    void AttachHighlighted(const QModelIndex& node, bool keep);
+    void btnConfigureIPClick();
+    void ToolButton17Click();
+
     // Selections
     void ActivateNode(const QModelIndex& node);
     void AddCurrentFrame();
@@ -195,7 +202,8 @@ private:
     std::vector<CaptureDevice> CaptureDeviceList;
     int activePage_ = -1;
     bool closing_ = false;
-    QImage preview_; // the ApplyFX preview picture Image32
+    QImage preview_;      // the ApplyFX preview picture Image32
+    QImage previewCache_; // ImageCache: the untouched frame while a plug-in dialog is open
 
 public:
     // Controls, named as the program's other parts and the tests know them.
@@ -229,6 +237,7 @@ public:
     QTimer* TimerPos = nullptr;
     QToolBar* tlbMain = nullptr;
     QToolButton* btnCapSettings = nullptr;
+    QAction* btnCapSettingsAction = nullptr; // shows or hides btnCapSettings on its tool bar
     QLabel* lblStart = nullptr;
     QLabel* lblStop = nullptr;
     QWidget* pnlSelContainerFrames = nullptr;
@@ -256,6 +265,14 @@ public:
     QLabel* Image32 = nullptr;
     QToolButton* Stretch1 = nullptr;
     QListWidget* CheckList = nullptr;
+    QPushButton* btnAddIPToSelection = nullptr;
+    QPushButton* btnAssignIP = nullptr;
+    QPushButton* btnAddIPToAll = nullptr;
+    QPushButton* btnAssignIPToAll = nullptr;
+    QPushButton* btnRemoveIP = nullptr;
+    QPushButton* btnRemoveAllIP = nullptr;
+    QToolButton* btnConfigureIP = nullptr;
+    QToolButton* btnRenderResult = nullptr;
     QWidget* pnlSelContainerFilters = nullptr;
     // Finalize page
     QLabel* imgSrc = nullptr;

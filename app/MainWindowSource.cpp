@@ -54,7 +54,7 @@ void TfrmMain::EnterSeek() {
             setStatus("Cannot open: " + SourceName);
     }
     TrackBar->setEnabled(!btnCapture->isChecked() && SourceOpened);
-    btnCapSettings->setVisible(btnCapture->isChecked());
+    btnCapSettingsAction->setVisible(btnCapture->isChecked());
 }
 
 bool TfrmMain::OpenSource(int kind, const QString& name) {

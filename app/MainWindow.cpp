@@ -3,6 +3,8 @@
 #include "app/MainWindow.h"
 
 #include "app/Artwork.h"
+#include "app/settings/SettingsBinder.h"
+#include "selection/SelectionFile.h"
 #include "views/DialogService.h"
 #include "views/VideoWindow.h"
 
@@ -193,8 +195,8 @@ void TSelTree::dropEvent(QDropEvent* event) {
 
 // ----------------------------------------------------------------- TfrmMain
 
-TfrmMain::TfrmMain(std::unique_ptr<MediaSource> media, QWidget* parent)
-    : QWidget(parent), media_(std::move(media)) {
+TfrmMain::TfrmMain(std::unique_ptr<MediaSource> media, SettingsStore* settings, QWidget* parent)
+    : QWidget(parent), media_(std::move(media)), settings_(settings) {
     setObjectName("frmMain");
     setWindowTitle("Stillora - Catch the moment...");
     buildActions();
@@ -225,9 +227,14 @@ void TfrmMain::FormCreate() {
     LoadPluginList();
     imgSrc->clear();
     imgDest->clear();
-    Video->setLogo(art::logo(QSize(384, 288)));
     btnFiles->setChecked(true); // until stored settings say otherwise
     CurrentSourceKind = 1;
+    try {
+        LoadSettings();
+    } catch (const std::exception&) {
+        // Start-up goes on with whatever was applied.
+    }
+    Video->setLogo(art::logo(QSize(384, 288)));
     QCoreApplication::processEvents();
     SetActivePage(kwWelcome);
 }
@@ -251,8 +258,8 @@ void TfrmMain::buildActions() {
     actFullScreen = makeAction(this, "actFullScreen", "Toogle &Full Screen", QString(), Glyph::Stretch);
     actFullScreen->setEnabled(false);
     actNew = makeAction(this, "actNew", "New", "Starts an empty selection list.", Glyph::New);
-    actLoad = makeAction(this, "actLoad", "Load", "Load a selection list.", Glyph::Load);
-    actSave = makeAction(this, "actSave", "Save", "Save the selection list.", Glyph::Save);
+    actLoad = makeAction(this, "actLoad", "Load", kLoadSelectionsHint, Glyph::Load);
+    actSave = makeAction(this, "actSave", "Save", kSaveSelectionsHint, Glyph::Save);
     actCut = makeAction(this, "actCut", "Delete", "Delete selected node.", Glyph::Delete);
     actTimeline = makeAction(this, "actTimeline", "Timeline", "Show the render timeline.", Glyph::Timeline);
 
@@ -265,6 +272,8 @@ void TfrmMain::buildActions() {
     connect(actStop, &QAction::triggered, this, &TfrmMain::actStopExecute);
     connect(actNew, &QAction::triggered, this, &TfrmMain::actNewExecute);
     connect(actCut, &QAction::triggered, this, &TfrmMain::actCutExecute);
+    connect(actSave, &QAction::triggered, this, &TfrmMain::actSaveExecute);
+    connect(actLoad, &QAction::triggered, this, &TfrmMain::actLoadExecute);
 }
 
 void TfrmMain::buildWindow() {

@@ -35,6 +35,8 @@ class QToolButton;
 
 namespace stillora {
 
+class SettingsBinder;
+class SettingsStore;
 class TVideoWindow;
 namespace art { class Animation; }
 
@@ -81,7 +83,9 @@ class TfrmMain : public QWidget {
 public:
     enum Page { kwWelcome = 0, kwSelectSource, kwSelect, kwIP, kwExport, kwFinish, PageCount };
 
-    explicit TfrmMain(std::unique_ptr<MediaSource> media, QWidget* parent = nullptr);
+    // `settings` (may be null: nothing is read or stored) must outlive the window.
+    explicit TfrmMain(std::unique_ptr<MediaSource> media, SettingsStore* settings = nullptr,
+                      QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     // Wizard
@@ -157,6 +161,10 @@ private:
     void buildActions();
     void buildSelectionsPanel();
     void FormCreate();
+    void LoadSettings();
+    void StoreSettings();
+    void actSaveExecute();
+    void actLoadExecute();
 
     // Page handlers
     void enterPage(int page);
@@ -195,6 +203,8 @@ private:
     void showPreview(const QImage& picture);
 
     std::unique_ptr<MediaSource> media_;
+    SettingsStore* settings_ = nullptr;
+    std::unique_ptr<SettingsBinder> binder_;
     SelectionList SelectionList_;
     std::unique_ptr<TSelection> CaptureStack_;
     SelectionTree* treeModel_ = nullptr;
@@ -202,6 +212,7 @@ private:
     std::vector<CaptureDevice> CaptureDeviceList;
     int activePage_ = -1;
     bool closing_ = false;
+    QFont overlayFont_;   // the quick superimpose font ("FontDialog.Font.*")
     QImage preview_;      // the ApplyFX preview picture Image32
     QImage previewCache_; // ImageCache: the untouched frame while a plug-in dialog is open
 

@@ -3,6 +3,9 @@
 
 #include "app/MainWindow.h"
 
+#include "selection/SelectionFile.h"
+#include "views/DialogService.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QToolButton>
@@ -131,6 +134,17 @@ void TfrmMain::ActivateNode(const QModelIndex& node) {
     }
     lblStart->setText(QString::number(TrackBar->SelStart()));
     lblStop->setText(QString::number(TrackBar->SelEnd()));
+}
+
+void TfrmMain::actSaveExecute() {
+    const QString error = SaveSelectionsForSource(SourceName, *treeModel_);
+    if (!error.isEmpty()) Dialogs().message(DialogService::Error, QString(), error, DialogService::Ok, this);
+}
+
+void TfrmMain::actLoadExecute() {
+    const QString error = LoadSelectionsForSource(SourceName, *treeModel_, plugins_);
+    if (!error.isEmpty()) Dialogs().message(DialogService::Error, QString(), error, DialogService::Ok, this);
+    UpdateNextButton();
 }
 
 void TfrmMain::tlbRenderClick(bool down) {

@@ -3,6 +3,7 @@
 
 #include "app/MainWindow.h"
 
+#include "selection/SelectionFile.h"
 #include "views/DialogService.h"
 #include "views/VideoWindow.h"
 
@@ -77,6 +78,8 @@ bool TfrmMain::OpenSource(int kind, const QString& name) {
         SourceOpened = true;
         suspendActions(false);
         media_->setFrameNotifier([this] { Video->frameArrived(); });
+        // The source's own selection list comes back; a missing file reads nothing.
+        LoadSelectionFile(SelectionFileName(name), *treeModel_, plugins_);
         emit sourceOpened(name);
     } else {
         setStatus("Error opening media.");

@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 
 #include "app/Artwork.h"
+#include "app/settings/SettingsBinder.h"
 #include "views/DialogService.h"
 
 #include <QCheckBox>
@@ -172,7 +173,32 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     // Closing always proceeds: stop the source, then store what is to be kept.
     CloseSource();
     CaptureDeviceList.clear();
+    try {
+        StoreSettings();
+    } catch (const std::exception&) {
+    }
     event->accept();
+}
+
+void TfrmMain::LoadSettings() {
+    if (!settings_) return;
+    binder_ = std::make_unique<SettingsBinder>(this);
+    binder_->SetFont(&overlayFont_);
+    binder_->SetHook("SelectedSource", {[this] { return SettingValue(CurrentSourceKind); },
+                                        [this](const SettingValue& value) {
+                                            if (auto* kind = std::get_if<int32_t>(&value)) CurrentSourceKind = *kind;
+                                        }});
+    binder_->SetupControls();
+    RefreshCaptureDevices();
+    const SettingsLoadResult result = binder_->LoadAll(*settings_);
+    if (!result.sourceFile.isEmpty()) SourceName = result.sourceFile;
+    SourceOpened = false;
+}
+
+void TfrmMain::StoreSettings() {
+    if (!settings_ || !binder_) return;
+    binder_->StoreAll(*settings_);
+    settings_->Save(); // a failed save keeps the previous file
 }
 
 void TfrmMain::setStatus(const QString& text) { lblState->setText(text); }

@@ -1,6 +1,8 @@
 // Stillora: turns moving video into still pictures.
 
 #include "app/MainWindow.h"
+#include "app/settings/SettingsBinder.h"
+#include "app/settings/SettingsStore.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -10,7 +12,13 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("Stillora");
     QApplication::setApplicationDisplayName("Stillora");
     QApplication::setStyle(QStyleFactory::create("Fusion"));
-    stillora::TfrmMain window(stillora::createMediaSource());
+    stillora::SettingsStore settings;
+    stillora::TfrmMain window(stillora::createMediaSource(), &settings);
+    const stillora::PlacedWindows placed{&window};
+    stillora::RestoreWindowPlacements(settings, placed);
     window.show();
-    return app.exec();
+    const int result = app.exec();
+    stillora::SaveWindowPlacements(settings, placed);
+    settings.Save();
+    return result;
 }

@@ -3,6 +3,8 @@
 
 #include "app/Artwork.h"
 #include "app/MainWindow.h"
+#include "app/settings/SettingsStore.h"
+#include "selection/SelectionFile.h"
 #include "support/TestDirs.h"
 #include "video/NullMediaSource.h"
 #include "video/ScriptedMediaSource.h"
@@ -17,6 +19,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -137,7 +140,7 @@ TEST_F(MainWindowTest, SeekOpensAndPlaysOnceAndKeepsSelectionsOnReturn) {
     EXPECT_EQ(window->PlaybackState, 1);
     EXPECT_EQ(window->TrackBar->maximum(), 99);
     EXPECT_TRUE(window->TrackBar->isEnabled());
-    EXPECT_FALSE(window->btnCapSettings->isVisible());
+    EXPECT_FALSE(window->btnCapSettingsAction->isVisible());
     EXPECT_FALSE(window->btnNext->isEnabled()) << "no selection yet";
 
     addFrameAt(7);
@@ -329,7 +332,7 @@ TEST_F(MainWindowTest, LiveFramesFillTheRingNewestBeforeIndex) {
     EXPECT_FALSE(window->edtFiles->isEnabled());
     window->SetActivePage(TfrmMain::kwSelect);
     ASSERT_TRUE(window->SourceOpened);
-    EXPECT_TRUE(window->btnCapSettings->isVisible());
+    EXPECT_TRUE(window->btnCapSettingsAction->isVisible());
     EXPECT_FALSE(window->TrackBar->isEnabled());
     ASSERT_EQ(window->CaptureStack().IconsCount(), 25);
 
@@ -364,6 +367,61 @@ TEST_F(MainWindowTest, NoCaptureDeviceMeansALiveOpenFails) {
     EXPECT_FALSE(window->edtCapture->isEnabled());
     window->SetActivePage(TfrmMain::kwSelect);
     EXPECT_EQ(status(), "Cannot open: - No Capture Devices Found -");
+}
+
+TEST_F(MainWindowTest, SelectionsAreSavedBesideTheSourceAndComeBackOnOpening) {
+    make();
+    openClip();
+    addFrameAt(12);
+    window->actPause->trigger();
+    window->TrackBar->setValue(30);
+    window->actMarkIn->trigger();
+    window->TrackBar->setValue(35);
+    window->actMarkOut->trigger();
+    window->actAddCurrentSelection->trigger();
+    window->actSave->trigger();
+    EXPECT_TRUE(answers->asked.empty());
+    EXPECT_TRUE(QFile::exists(dir.file("clip.sel")));
+
+    // Opening the source again reads its list.
+    window->SetActivePage(TfrmMain::kwSelectSource);
+    window->btnFiles->click();
+    window->SetActivePage(TfrmMain::kwSelect);
+    ASSERT_EQ(window->Tree().rowCount(), 2);
+    EXPECT_EQ(root(0).data().toString(), "Frame_00012");
+    EXPECT_EQ(SelectionTree::SelectionOf(root(1))->EndFrame, 35);
+    EXPECT_TRUE(window->btnNext->isEnabled());
+
+    // Load appends; a list that cannot be written says so.
+    window->actLoad->trigger();
+    EXPECT_EQ(window->Tree().rowCount(), 4);
+    window->SourceName = dir.file("no-such-folder/clip.avi");
+    window->actSave->trigger();
+    window->actLoad->trigger();
+    EXPECT_EQ(answers->texts(), QStringList({"Cannot save selection file.", "Cannot load selection file."}));
+}
+
+TEST_F(MainWindowTest, SettingsComeBackAfterARestart) {
+    const QString file = dir.file("config/settings.json");
+    {
+        SettingsStore store(file);
+        window = std::make_unique<TfrmMain>(std::make_unique<ScriptedMediaSource>(10), &store);
+        // First start: the stored defaults, not the form's values.
+        EXPECT_TRUE(window->btnFiles->isChecked());
+        EXPECT_EQ(window->CurrentSourceKind, 1);
+        EXPECT_TRUE(window->cbSeekDelay->isChecked());
+        EXPECT_EQ(window->spinSeekDelay->value(), 100);
+        window->cbSeekDelay->setChecked(false);
+        window->spinSeekDelay->setValue(5000); // clamped by the control
+        window->cbVMRMode->setChecked(true);
+        window->close();
+        window.reset();
+    }
+    SettingsStore store(file);
+    EXPECT_EQ(std::get<int32_t>(*store.ReadSetting("SPINSEEKDELAY.value")), 999);
+    window = std::make_unique<TfrmMain>(std::make_unique<ScriptedMediaSource>(10), &store);
+    EXPECT_FALSE(window->cbSeekDelay->isChecked());
+    EXPECT_EQ(window->spinSeekDelay->value(), 999);
 }
 
 TEST(Artwork, IconsAndLogoAreDrawn) {

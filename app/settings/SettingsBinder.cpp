@@ -121,7 +121,7 @@ void SettingsBinder::Apply(const SettingRow& row, const SettingValue& value) {
         break;
     case ControlProperty::ItemIndex:
         if (auto* group = qobject_cast<QButtonGroup*>(control))
-            CheckOnly(group->buttons(), ToInt(value));
+            CheckOnly(group->buttons(), std::min(ToInt(value), int(group->buttons().size()) - 1));
         else if (HasProperty(control, "itemIndex"))
             control->setProperty("itemIndex", ToInt(value));
         else

@@ -77,6 +77,12 @@ bool SettingsStore::Save() {
             object.insert(entry.name, std::get<QString>(entry.value));
     }
     if (!QDir().mkpath(QFileInfo(filePath_).absolutePath())) return false;
+    // A file that could not be parsed is kept aside rather than overwritten.
+    if (readFailed_ && QFile::exists(filePath_)) {
+        QFile::remove(filePath_ + QStringLiteral(".damaged"));
+        QFile::copy(filePath_, filePath_ + QStringLiteral(".damaged"));
+        readFailed_ = false;
+    }
     QSaveFile file(filePath_);
     if (!file.open(QIODevice::WriteOnly)) return false;
     const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);

@@ -35,7 +35,8 @@ public:
 
     // Writes every value to the file, atomically: when writing fails the
     // previous file stays as it was, the values stay in memory and false is
-    // returned. Creates the folder when missing.
+    // returned. Creates the folder when missing. A file that could not be
+    // read is first copied to <file>.damaged.
     bool Save();
 
     const QString& filePath() const { return filePath_; }

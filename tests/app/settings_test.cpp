@@ -257,6 +257,11 @@ TEST_F(SettingsTest, DamagedOrUnwritableFilesLoseNothing) {
     SettingsStore damaged(dir.file("bad.json"));
     EXPECT_TRUE(damaged.readFailed());
     EXPECT_FALSE(damaged.Contains("spinRows.Value"));
+    damaged.WriteSetting("spinRows.Value", 4);
+    ASSERT_TRUE(damaged.Save());
+    EXPECT_TRUE(QFile::exists(dir.file("bad.json.damaged")));
+    EXPECT_EQ(std::get<int32_t>(*SettingsStore(dir.file("bad.json")).ReadSetting("spinrows.value")),
+              4);
 
     // Only whole 32-bit numbers and texts are values.
     {

@@ -1,10 +1,10 @@
 #include "selection/SelectionFile.h"
 #include "selection/SelectionTree.h"
-#include "support/TestDirs.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -64,12 +64,12 @@ PluginTable TwoPlugins() {
 
 class SelectionFileTest : public ::testing::Test {
 protected:
-    test::ScratchDir dir;
+    QTemporaryDir dir;
     SelectionList list;
     SelectionTree tree{list};
     SelectionList readList;
     SelectionTree readTree{readList};
-    QString path = dir.file("clip.sel");
+    QString path = dir.filePath("clip.sel");
 
     // Saves `tree`, loads the file into `readTree` and returns what was read.
     std::vector<TSelection*> SaveAndLoad() {
@@ -160,7 +160,7 @@ TEST_F(SelectionFileTest, IntegersUseTheSmallestFormAndLargeFramesTheWideOne) {
     EXPECT_EQ(read[0]->SourceKind, -200);
 
     // Written back, the frame keeps its 64-bit form.
-    const QString again = dir.file("again.sel");
+    const QString again = dir.filePath("again.sel");
     ASSERT_TRUE(SaveSelectionFile(again, readTree));
     EXPECT_EQ(ReadAll(again), bytes);
 }
@@ -313,21 +313,21 @@ TEST_F(SelectionFileTest, ChainsAreReboundFromTheLoadedPlugins) {
 }
 
 TEST_F(SelectionFileTest, ActionsReportTheirMessages) {
-    const QString source = dir.file("holiday.mpg");
+    const QString source = dir.filePath("holiday.mpg");
     tree.AddSelectionToTree(MakeSelection(4, 8, "x"));
     EXPECT_EQ(LoadSelectionsForSource(source, readTree, PluginTable()), kCannotLoadSelectionFile);
     EXPECT_EQ(SaveSelectionsForSource(source, tree), QString());
-    EXPECT_TRUE(QFile::exists(dir.file("holiday.sel")));
+    EXPECT_TRUE(QFile::exists(dir.filePath("holiday.sel")));
     EXPECT_EQ(LoadSelectionsForSource(source, readTree, PluginTable()), QString());
     EXPECT_EQ(readList.size(), 1u);
 
     // A folder in the file's place can be neither written nor read.
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.sel"));
-    EXPECT_EQ(SaveSelectionsForSource(dir.file("folder.avi"), tree), kCannotSaveSelectionFile);
-    EXPECT_EQ(LoadSelectionFile(dir.file("folder.sel"), readTree, PluginTable()).outcome,
+    EXPECT_EQ(SaveSelectionsForSource(dir.filePath("folder.avi"), tree), kCannotSaveSelectionFile);
+    EXPECT_EQ(LoadSelectionFile(dir.filePath("folder.sel"), readTree, PluginTable()).outcome,
               SelectionLoadResult::CannotOpen);
     // A file whose folder cannot exist.
-    EXPECT_EQ(SaveSelectionsForSource(dir.file("holiday.sel/clip.mpg"), tree),
+    EXPECT_EQ(SaveSelectionsForSource(dir.filePath("holiday.sel/clip.mpg"), tree),
               kCannotSaveSelectionFile);
     EXPECT_EQ(readList.size(), 1u);
 }

@@ -222,18 +222,13 @@ TEST(FfmpegBadInput, UnreadableSourcesFailWithAReasonAndLeaveTheObjectUsable) {
     }
 }
 
-TEST(FfmpegBadInput, ATruncatedFileGivesTheFramesItHolds) {
-    QFile whole(clipPath("h264-open-gop.mkv"));
-    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
-    const QByteArray bytes = whole.readAll();
-    for (const char* name : {"cut.mkv", "cut.avi"}) {
-        QByteArray data = bytes;
-        if (QString(name).endsWith(".avi")) {
-            QFile avi(clipPath("h264-bframes.avi"));
-            ASSERT_TRUE(avi.open(QIODevice::ReadOnly));
-            data = avi.readAll();
-        }
-        QFile cut(test::scratchFile(name));
+TEST(FfmpegBadInput, ATruncatedFileGivesTheFramesASequentialDecodeGives) {
+    // Cut at 60 %: the MKV loses its cues, the AVI its index.
+    for (const char* name : {"h264-open-gop.mkv", "h264-bframes.avi"}) {
+        QFile whole(clipPath(name));
+        ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+        const QByteArray data = whole.readAll();
+        QFile cut(test::scratchFile(QString("cut-") + name));
         ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
         cut.write(data.left(data.size() * 6 / 10));
         cut.close();
@@ -244,17 +239,25 @@ TEST(FfmpegBadInput, ATruncatedFileGivesTheFramesItHolds) {
         const int64_t count = source.frameCount();
         EXPECT_GT(count, 50) << name;
         EXPECT_LT(count, 200) << name;
-        // Every frame the count promises can be had, or is refused cleanly;
-        // the count never grows.
-        for (int64_t frame : {count - 1, int64_t(10), count / 2, count - 2}) {
-            if (frame >= source.frameCount()) continue;
-            if (source.seek(frame, &error))
-                EXPECT_EQ(grabbedNumber(source), frame) << name;
-            else
-                EXPECT_LE(source.frameCount(), count);
+
+        // The reference: stepping forward from frame 0 is a sequential decode.
+        // The damaged tail may show other pictures than the numbers say.
+        std::vector<int64_t> reference;
+        for (int64_t frame = 0; frame < source.frameCount(); ++frame) {
+            if (!source.seek(frame, &error)) break;
+            reference.push_back(grabbedNumber(source));
         }
-        ASSERT_TRUE(source.seek(5, &error)) << error;
-        EXPECT_EQ(grabbedNumber(source), 5);
+        ASSERT_GT(reference.size(), 50u) << name;
+        for (size_t frame = 0; frame + 5 < reference.size(); ++frame)
+            EXPECT_EQ(reference[frame], int64_t(frame)) << name;
+
+        std::mt19937 random(7);
+        for (int i = 0; i < 40; ++i) {
+            const int64_t frame = random() % reference.size();
+            ASSERT_TRUE(source.seek(frame, &error)) << name << " frame " << frame << ": " << error;
+            EXPECT_EQ(grabbedNumber(source), reference[frame]) << name << " frame " << frame;
+        }
+        EXPECT_LE(source.frameCount(), count) << "the count never grows";
     }
 }
 

@@ -2,13 +2,20 @@
 
 #include "render/RenderSettings.h"
 
-#include <QSaveFile>
+#include <QFile>
+#include <QFileInfo>
 #include <QtEndian>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <jpeglib.h>
 
@@ -138,21 +145,49 @@ bool WriteStill(const QImage& picture, const QString& path, int stillType, int j
     const bool encoded = stillType == StillBmp ? EncodeBmp32(picture, data, error)
                                                : EncodeJpeg(picture, jpegQuality, data, error);
     if (!encoded) return false;
-    // QSaveFile writes a temporary file beside the target and renames it on
-    // commit; anything short of a complete write leaves the target untouched.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error) *error = file.errorString();
+    return WriteFileAtomically(path, data, error);
+}
+
+bool WriteFileAtomically(const QString& path, const QByteArray& data, QString* error) {
+    auto fail = [error](int code) {
+        if (error) *error = QString::fromLocal8Bit(std::strerror(code));
         return false;
+    };
+    // A hidden temporary beside the target, so that the rename stays within
+    // one file system and never exposes a partial file under the final name.
+    const QFileInfo target(path);
+    const QByteArray temp = QFile::encodeName(target.path() + QStringLiteral("/.") +
+                                              target.fileName() + QStringLiteral(".XXXXXX"));
+    std::vector<char> name(temp.constData(), temp.constData() + temp.size() + 1);
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) return fail(errno);
+    auto discard = [&](int code) {
+        ::close(fd);
+        ::unlink(name.data());
+        return fail(code);
+    };
+    const char* p = data.constData();
+    qsizetype left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return discard(errno);
+        }
+        p += n;
+        left -= n;
     }
-    if (file.write(data) != data.size()) {
-        if (error) *error = file.errorString();
-        file.cancelWriting();
-        return false;
+    // mkstemp makes the file private; a still is an ordinary document.
+    if (::fchmod(fd, 0644) != 0) return discard(errno);
+    if (::close(fd) != 0) {
+        const int code = errno;
+        ::unlink(name.data());
+        return fail(code);
     }
-    if (!file.commit()) {
-        if (error) *error = file.errorString();
-        return false;
+    if (::rename(name.data(), QFile::encodeName(path).constData()) != 0) {
+        const int code = errno;
+        ::unlink(name.data());
+        return fail(code);
     }
     return true;
 }

@@ -21,4 +21,10 @@ bool EncodeBmp32(const QImage& picture, QByteArray& out, QString* error);
 bool WriteStill(const QImage& picture, const QString& path, int stillType, int jpegQuality,
                 QString* error);
 
+// Writes `data` to a temporary file in the target's folder and renames it
+// to `path` once complete. On failure nothing is left behind, an existing
+// file at `path` is untouched, and *error holds the system's reason.
+// (No fsync: the guarantee is against failed writes, not power loss.)
+bool WriteFileAtomically(const QString& path, const QByteArray& data, QString* error);
+
 } // namespace stillora

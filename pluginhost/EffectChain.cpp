@@ -2,8 +2,6 @@
 
 #include "plugins/common/PluginBitmap.h"
 
-#include <QStringList>
-
 namespace stillora {
 
 namespace {
@@ -52,17 +50,6 @@ void PreviewChain(const TSelection* selection, const std::vector<TPluginRecord>&
 void AttachEffects(TSelection& selection, const std::vector<TPluginRecord>& records, bool keep) {
     if (!keep) selection.Effects.clear();
     selection.Effects.insert(selection.Effects.end(), records.begin(), records.end());
-}
-
-void RebindChainFromCaption(TSelection& selection, const QString& caption, const PluginTable& table) {
-    if (caption == QLatin1String("(None)")) return;
-    QStringList items = caption.split(',');
-    // Text after the last separator counts only when it is not empty.
-    if (!items.isEmpty() && items.last().isEmpty()) items.removeLast();
-    for (const QString& item : items) {
-        const int found = FindPluginByName(table, item.toLocal8Bit().toStdString());
-        if (found >= 0) selection.Effects.push_back(table[static_cast<size_t>(found)]);
-    }
 }
 
 } // namespace stillora

@@ -30,9 +30,4 @@ void PreviewChain(const TSelection* selection, const std::vector<TPluginRecord>&
 // Appends copies of `records` to the chain, after clearing it unless `keep`.
 void AttachEffects(TSelection& selection, const std::vector<TPluginRecord>& records, bool keep);
 
-// Rebuilds a chain from its caption: every name found in `table` (first
-// record of that name) is appended; unknown names are skipped. "(None)"
-// leaves the chain as it is.
-void RebindChainFromCaption(TSelection& selection, const QString& caption, const PluginTable& table);
-
 } // namespace stillora

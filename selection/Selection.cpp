@@ -158,6 +158,16 @@ void CopyFromStack(TSelection& target, const TSelection& stack, bool single) {
     }
 }
 
+void RebindChainFromCaption(TSelection& selection, const QString& caption, const PluginTable& table) {
+    if (caption == QLatin1String("(None)")) return;
+    QStringList items = caption.split(',', Qt::KeepEmptyParts);
+    if (!items.isEmpty() && items.last().isEmpty()) items.removeLast();
+    for (const QString& item : items) {
+        const int found = FindPluginByName(table, item.toLocal8Bit().toStdString());
+        if (found >= 0) selection.Effects.push_back(table[static_cast<size_t>(found)]);
+    }
+}
+
 int NewestSlot(const TSelection& stack) {
     const int count = stack.IconsCount();
     if (count == 0) return -1;

@@ -108,6 +108,12 @@ std::unique_ptr<TSelection> NewSelection(int64_t in, int64_t out, int sourceKind
 // Index) or every slot. Takes the ring's lock for the copy.
 void CopyFromStack(TSelection& target, const TSelection& stack, bool single);
 
+// Rebuilds a chain from its stored caption: every ","-separated name found
+// in `table` (first record of that name) is appended; unknown names are
+// skipped, a trailing empty name does not count, and "(None)" leaves the
+// chain as it is.
+void RebindChainFromCaption(TSelection& selection, const QString& caption, const PluginTable& table);
+
 // Slot of the newest frame in the ring (Index - 1, or the last slot).
 int NewestSlot(const TSelection& stack);
 

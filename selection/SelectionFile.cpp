@@ -271,16 +271,6 @@ bool ReadRecord(Input& in, TSelection& s) {
 
 // The chain of a selection read from a file, rebound by plug-in name. The
 // plug-in host has the same rule; the selection layer cannot call up into it.
-void RebindChain(TSelection& selection, const QString& caption, const PluginTable& plugins) {
-    if (caption == QLatin1String("(None)")) return;
-    QStringList items = caption.split(',', Qt::KeepEmptyParts);
-    if (!items.isEmpty() && items.last().isEmpty()) items.removeLast();
-    for (const QString& item : items) {
-        const int found = FindPluginByName(plugins, item.toLocal8Bit().toStdString());
-        if (found >= 0) selection.Effects.push_back(plugins[size_t(found)]);
-    }
-}
-
 } // namespace
 
 QString SelectionFileName(const QString& sourceName) {
@@ -379,7 +369,7 @@ SelectionLoadResult LoadSelectionFile(const QString& path, SelectionTree& tree,
     SelectionRecordReader reader(file);
     while (std::unique_ptr<TSelection> selection = reader.Next()) {
         selection->Effects.clear();
-        RebindChain(*selection, selection->IPList, plugins);
+        RebindChainFromCaption(*selection, selection->IPList, plugins);
         tree.AddSelectionToTree(std::move(selection));
         ++result.added;
     }

@@ -1,0 +1,289 @@
+#include "app/batch/BatchOptions.h"
+
+#include <limits>
+
+namespace stillora::batch {
+
+namespace {
+
+// Plain decimal digits only: no sign, no spaces, no "0x"; false on overflow.
+bool parseCount(const QString& text, int64_t maximum, int64_t& value) {
+    if (text.isEmpty() || text.size() > 18) return false;
+    int64_t result = 0;
+    for (const QChar c : text) {
+        if (c < '0' || c > '9') return false;
+        result = result * 10 + (c.unicode() - '0');
+    }
+    if (result > maximum) return false;
+    value = result;
+    return true;
+}
+
+QString quoted(const QString& text) {
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+// An integer option within [minimum, maximum].
+bool readInt(const QString& option, const QString& text, int minimum, int maximum, int& out,
+             QString* error) {
+    int64_t value = 0;
+    if (!parseCount(text, maximum, value) || value < minimum) {
+        *error = QStringLiteral("%1 needs a whole number from %2 to %3, not %4")
+                     .arg(option)
+                     .arg(minimum)
+                     .arg(maximum)
+                     .arg(quoted(text));
+        return false;
+    }
+    out = static_cast<int>(value);
+    return true;
+}
+
+} // namespace
+
+bool ParseFrameList(const QString& text, std::vector<FrameRange>& ranges, QString* error) {
+    // Frame numbers are 32-bit in the render run and in selection lists.
+    constexpr int64_t kMaxFrame = std::numeric_limits<int32_t>::max();
+    std::vector<FrameRange> result;
+    if (text.trimmed().isEmpty()) {
+        *error = QStringLiteral("--frames needs a list such as 10-20,35");
+        return false;
+    }
+    for (const QString& item : text.split(QLatin1Char(','))) {
+        const QString part = item.trimmed();
+        const auto bad = [&](const QString& why) {
+            *error = QStringLiteral("bad frame range %1 in --frames: %2").arg(quoted(part), why);
+            return false;
+        };
+        if (part.isEmpty()) return bad(QStringLiteral("empty item"));
+        const int dash = part.indexOf(QLatin1Char('-'));
+        FrameRange range;
+        if (dash < 0) {
+            if (!parseCount(part, kMaxFrame, range.first))
+                return bad(QStringLiteral("not a frame number"));
+            range.last = range.first;
+        } else {
+            const QString first = part.left(dash), last = part.mid(dash + 1);
+            if (first.isEmpty()) return bad(QStringLiteral("the range has no first frame"));
+            if (last.isEmpty()) return bad(QStringLiteral("the range has no last frame"));
+            if (!parseCount(first, kMaxFrame, range.first) ||
+                !parseCount(last, kMaxFrame, range.last))
+                return bad(QStringLiteral("not a range FIRST-LAST of frame numbers"));
+            if (range.last < range.first)
+                return bad(QStringLiteral("the last frame comes before the first"));
+        }
+        result.push_back(range);
+    }
+    ranges = std::move(result);
+    return true;
+}
+
+ParseResult ParseCommandLine(const QStringList& arguments) {
+    ParseResult parsed;
+    BatchOptions& o = parsed.options;
+    QString& error = parsed.error;
+    bool optionsEnded = false;
+
+    for (int i = 0; i < arguments.size() && error.isEmpty(); ++i) {
+        const QString arg = arguments[i];
+        if (optionsEnded || !arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
+            o.videos << arg;
+            continue;
+        }
+        if (arg == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
+        // "--name=value" or "--name value".
+        QString name = arg;
+        std::optional<QString> inlineValue;
+        const int eq = arg.indexOf(QLatin1Char('='));
+        if (arg.startsWith(QLatin1String("--")) && eq > 2) {
+            name = arg.left(eq);
+            inlineValue = arg.mid(eq + 1);
+        }
+        const auto flag = [&](bool& target) {
+            if (inlineValue) {
+                error = QStringLiteral("%1 takes no value").arg(name);
+                return;
+            }
+            target = true;
+        };
+        // The next argument is the value, whatever it starts with, so that
+        // "--frames -3" is reported as a bad range rather than an option.
+        const auto value = [&]() -> std::optional<QString> {
+            if (inlineValue) return inlineValue;
+            if (i + 1 < arguments.size()) return arguments[++i];
+            error = QStringLiteral("%1 needs a value").arg(name);
+            return std::nullopt;
+        };
+
+        if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
+            flag(o.help);
+        } else if (name == QLatin1String("--version")) {
+            flag(o.version);
+        } else if (name == QLatin1String("--selections")) {
+            if (auto v = value()) {
+                if (v->isEmpty()) error = QStringLiteral("--selections needs a file name");
+                o.selectionsFile = *v;
+            }
+        } else if (name == QLatin1String("--frames")) {
+            if (auto v = value()) {
+                std::vector<FrameRange> ranges;
+                if (ParseFrameList(*v, ranges, &error)) {
+                    o.frames.insert(o.frames.end(), ranges.begin(), ranges.end());
+                    o.framesGiven = true;
+                }
+            }
+        } else if (name == QLatin1String("--out")) {
+            if (auto v = value()) {
+                if (v->isEmpty()) error = QStringLiteral("--out needs a folder");
+                o.outDir = *v;
+            }
+        } else if (name == QLatin1String("--root")) {
+            if (auto v = value()) {
+                if (v->contains(QLatin1Char('/')))
+                    error = QStringLiteral("--root must not contain \"/\"");
+                o.rootName = *v;
+            }
+        } else if (name == QLatin1String("--separator")) {
+            if (auto v = value()) {
+                if (v->contains(QLatin1Char('/')))
+                    error = QStringLiteral("--separator must not contain \"/\"");
+                o.separator = *v;
+            }
+        } else if (name == QLatin1String("--no-separator")) {
+            flag(o.noSeparator);
+        } else if (name == QLatin1String("--no-selection-name")) {
+            flag(o.noSelectionName);
+        } else if (name == QLatin1String("--digits")) {
+            int n = 0;
+            if (auto v = value(); v && readInt(name, *v, 1, 12, n, &error)) o.digits = n;
+        } else if (name == QLatin1String("--skip")) {
+            int n = 0;
+            if (auto v = value(); v && readInt(name, *v, 0, 9999, n, &error)) o.skip = n;
+        } else if (name == QLatin1String("--format")) {
+            if (auto v = value()) {
+                const QString f = v->toLower();
+                if (f == QLatin1String("jpg") || f == QLatin1String("jpeg"))
+                    o.stillType = 0;
+                else if (f == QLatin1String("bmp"))
+                    o.stillType = 1;
+                else
+                    error = QStringLiteral("--format must be jpg or bmp, not %1").arg(quoted(*v));
+            }
+        } else if (name == QLatin1String("--quality")) {
+            int n = 0;
+            if (auto v = value(); v && readInt(name, *v, 1, 100, n, &error)) o.quality = n;
+        } else if (name == QLatin1String("--fx")) {
+            if (auto v = value()) o.fx = *v;
+        } else if (name == QLatin1String("--param")) {
+            if (auto v = value()) o.params << *v;
+        } else if (name == QLatin1String("--safe-seek")) {
+            if (auto v = value()) readInt(name, *v, 0, 10000, o.safeSeekMs, &error);
+        } else if (name == QLatin1String("--settings")) {
+            if (auto v = value()) {
+                if (v->isEmpty()) error = QStringLiteral("--settings needs a file name");
+                o.settingsFile = *v;
+            }
+        } else if (name == QLatin1String("--overwrite")) {
+            flag(o.overwrite);
+        } else if (name == QLatin1String("--keep-going")) {
+            flag(o.keepGoing);
+        } else if (name == QLatin1String("--dry-run")) {
+            flag(o.dryRun);
+        } else if (name == QLatin1String("--quiet") || name == QLatin1String("-q")) {
+            flag(o.quiet);
+        } else if (name == QLatin1String("--list-plugins")) {
+            flag(o.listPlugins);
+        } else {
+            error = QStringLiteral("unknown option %1 (see --help)").arg(quoted(name));
+        }
+    }
+    if (!error.isEmpty() || o.help || o.version) return parsed;
+
+    if (o.overwrite && o.keepGoing)
+        error = QStringLiteral("--overwrite and --keep-going cannot be used together");
+    else if (o.framesGiven && !o.selectionsFile.isEmpty())
+        error = QStringLiteral("--frames and --selections cannot be used together");
+    else if (o.fx && !o.framesGiven)
+        error = QStringLiteral("--fx applies to frames given with --frames; "
+                               "selection lists carry their own chains");
+    else if (o.separator && o.noSeparator)
+        error = QStringLiteral("--separator and --no-separator cannot be used together");
+    else if (o.videos.isEmpty() && !o.listPlugins)
+        error = QStringLiteral("no video given (see --help)");
+    return parsed;
+}
+
+QString HelpText() {
+    return QStringLiteral(
+        R"(Usage: stillora-batch [OPTIONS] VIDEO...
+
+Renders still pictures from videos without the window: for each VIDEO, every
+selection of its selection list (VIDEO with the extension ".sel", as saved by
+Stillora), or the frames given with --frames, exactly as a Render run with the
+export kind "Numbered Frames" would. Defaults come from the settings saved by
+Stillora; the options below change them for this run only and are never saved.
+
+Selections:
+  --selections FILE   read the selections from FILE instead of the list file
+                      beside each video (used for every VIDEO)
+  --frames LIST       render these frames instead, counted from 0, in the
+                      order given: ranges FIRST-LAST and single frames
+                      separated by commas, e.g. --frames 10-20,35,100-199
+  --fx CHAIN          effect chain for the frames of --frames: plug-in names
+                      separated by commas, e.g. --fx "Lightness,Spray"
+  --param P:NAME=V    set parameter NAME of plug-in P to V before the run
+                      (repeatable), e.g. --param "Lightness:Amount=20";
+                      switches take on/off, true/false or 1/0
+
+Naming and writing:
+  --out DIR           folder the stills go to (created when missing)
+                      (default: the stored output folder, else ./export)
+  --root NAME         root of the still names (default: the video's file
+                      name without its extension)
+  --separator TEXT    separator between the parts of a name (turns it on)
+  --no-separator      no separator between the parts of a name
+  --no-selection-name leave the selection name out of the still names
+  --digits N          digits of the still counter, 1 to 12
+  --skip N            take every N-th frame of each selection, 1 to 9999;
+                      0 takes every frame
+  --format jpg|bmp    still file type
+  --quality Q         JPEG quality, 1 to 100
+  --safe-seek MS      wait MS milliseconds after each seek (default 0: off)
+  --overwrite         replace stills that exist already
+  --keep-going        leave stills that exist already and write the others
+                      (without either, existing stills stop the run before
+                      anything is written)
+
+Other:
+  --settings FILE     read the stored settings from FILE
+  --dry-run           print the file names that would be written, one a
+                      line, and write nothing
+  --list-plugins      list the loaded plug-ins with their parameters, ranges
+                      and defaults
+  -q, --quiet         no progress on standard error
+  -h, --help          show this text
+  --version           show the version
+
+Progress goes to standard error; Ctrl-C stops at the next frame boundary and
+keeps every still already written.
+
+Exit status:
+  0    every still was written
+  1    some frames failed (each is named on standard error with the reason)
+  2    bad usage, or an input that cannot be opened (other videos are still
+       rendered); nothing is written when the command line is at fault
+  130  cancelled (Ctrl-C)
+
+Examples:
+  stillora-batch holiday.mp4
+  stillora-batch --frames 10-20,35 --out stills --format bmp clip.mkv
+  stillora-batch --frames 0-99 --skip 10 --fx Lightness \
+      --param "Lightness:Amount=20" --root shot clip.mp4
+  stillora-batch --dry-run *.mp4
+)");
+}
+
+} // namespace stillora::batch

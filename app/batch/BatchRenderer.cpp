@@ -1,0 +1,468 @@
+#include "app/batch/BatchRenderer.h"
+
+#include "app/batch/BatchSetup.h"
+#include "pluginhost/EffectChain.h"
+#include "render/FrameSource.h"
+#include "render/Naming.h"
+#include "render/RenderRun.h"
+#include "selection/Selection.h"
+#include "selection/SelectionFile.h"
+#include "selection/SelectionTree.h"
+#include "video/MediaSource.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QThread>
+
+#include <atomic>
+
+namespace stillora::batch {
+
+namespace {
+
+QString quoted(const QString& text) {
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+QString oneLine(QString text) {
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text.simplified();
+}
+
+// One still the run will make: which frame, and the file it goes to.
+struct PlannedStill {
+    const TSelection* selection;
+    int64_t frame;
+    QString path;
+    bool keep = false; // exists and is left alone (--keep-going)
+};
+
+// What happened to the frame the run is working on. The frame source sets
+// it, the effect applier and the prompter read and add to it.
+struct FrameState {
+    const PlannedStill* still = nullptr;
+    bool keep = false;
+    bool failed = false; // reported already
+};
+
+// Plans a run: a preview run of the same selections and settings walks the
+// frames exactly as the render will, and this source notes each one with
+// the name it gets. Nothing is decoded.
+class PlanningSource : public RenderFrameSource {
+public:
+    PlanningSource(const RenderRun& run, std::vector<PlannedStill>& plan)
+        : run_(run), plan_(plan) {}
+    bool fetch(const TSelection& selection, int64_t frame, QImage& picture, QString*) override {
+        plan_.push_back({&selection, frame,
+                         FramePath(run_.Settings(), selection.Caption, run_.FrameCounter())});
+        picture = QImage();
+        return true;
+    }
+
+private:
+    const RenderRun& run_;
+    std::vector<PlannedStill>& plan_;
+};
+
+// Fetches the planned frames from the video. A frame whose still is kept is
+// not decoded; a frame that cannot be fetched becomes an empty picture, so
+// that no still is written for it (rather than the frame before it).
+class RenderingSource : public RenderFrameSource {
+public:
+    RenderingSource(const RenderRun& run, const std::vector<PlannedStill>& plan,
+                    RenderFrameSource& media, FrameState& state,
+                    std::function<void(const QString&)> fail)
+        : run_(run), plan_(plan), media_(media), state_(state), fail_(std::move(fail)) {}
+
+    bool fetch(const TSelection& selection, int64_t frame, QImage& picture,
+               QString* error) override {
+        const auto index = static_cast<size_t>(run_.FrameCounter());
+        state_ = FrameState{};
+        if (index < plan_.size() && plan_[index].selection == &selection &&
+            plan_[index].frame == frame)
+            state_.still = &plan_[index];
+        if (!state_.still) {
+            // The render left the plan: write nothing rather than a wrong name.
+            fail_(QStringLiteral("frame %1 was not planned").arg(frame));
+            picture = QImage();
+            return true;
+        }
+        if (state_.still->keep) {
+            state_.keep = true;
+            picture = QImage();
+            return true;
+        }
+        QString reason;
+        if (!media_.fetch(selection, frame, picture, &reason)) {
+            fail_(QStringLiteral("cannot fetch the frame: ") + reason);
+            picture = QImage();
+            if (error) *error = reason;
+            return false;
+        }
+        return true;
+    }
+
+private:
+    const RenderRun& run_;
+    const std::vector<PlannedStill>& plan_;
+    RenderFrameSource& media_;
+    FrameState& state_;
+    std::function<void(const QString&)> fail_;
+};
+
+// Answers the run's questions without a person. A write error is recorded
+// and the run goes on with the next frame; an empty picture's "error" is the
+// planned gap of a kept or failed frame. Anything else unexpected is shown
+// and answered so that the run continues.
+class BatchPrompter : public RenderPrompter {
+public:
+    BatchPrompter(FrameState& state, std::function<void(const QString&)> fail,
+                  std::function<void(const QString&)> note)
+        : state_(state), fail_(std::move(fail)), note_(std::move(note)) {}
+
+    Button ask(Kind kind, const QString& text, int buttons) override {
+        if (kind == Error && buttons == (Yes | No) &&
+            text.startsWith(QLatin1String("Error converting frame"))) {
+            if (!state_.keep && !state_.failed)
+                fail_(QStringLiteral("cannot write the still: ") + writeReason(text));
+            return No; // do not cancel: go on with the next frame
+        }
+        note_(oneLine(text));
+        if (buttons & Yes) return Yes;
+        if (buttons & Ok) return Ok;
+        return No;
+    }
+
+private:
+    // "Error converting frame:\n<reason>\n\n<path>\n\n<question>"
+    static QString writeReason(const QString& text) {
+        const int start = text.indexOf(QLatin1Char('\n'));
+        const int end = text.indexOf(QLatin1String("\n\n"), start + 1);
+        if (start < 0 || end < 0) return oneLine(text);
+        return oneLine(text.mid(start + 1, end - start - 1));
+    }
+
+    FrameState& state_;
+    std::function<void(const QString&)> fail_;
+    std::function<void(const QString&)> note_;
+};
+
+// Questions of a planning run (none are expected).
+class SilentPrompter : public RenderPrompter {
+public:
+    Button ask(Kind, const QString&, int buttons) override {
+        return (buttons & Yes) ? Yes : (buttons & Ok) ? Ok : No;
+    }
+};
+
+} // namespace
+
+struct BatchRenderer::Job {
+    QString video;
+    std::unique_ptr<MediaSource> media;
+    SelectionList list;
+    SelectionTree tree{list};
+    std::vector<TSelection*> selections;
+    RenderSettings settings;
+    std::vector<PlannedStill> plan;
+};
+
+BatchRenderer::BatchRenderer(const BatchOptions& options, const RenderSettings& base,
+                             const PluginTable& plugins, Progress& progress, std::FILE* list)
+    : options_(options), base_(base), plugins_(plugins), progress_(progress), list_(list) {}
+
+BatchRenderer::~BatchRenderer() = default;
+
+void BatchRenderer::report(const QString& text) {
+    progress_.message(QStringLiteral("stillora-batch: ") + text);
+}
+
+bool BatchRenderer::openMedia(Job& job, QString* problem) {
+    job.media = createMediaSource();
+    std::string error;
+    if (!job.media->open(SourceKind::File, QFile::encodeName(job.video).toStdString(), &error)) {
+        *problem = QStringLiteral("cannot open video %1: %2")
+                       .arg(quoted(job.video), oneLine(QString::fromStdString(error)));
+        job.media.reset();
+        return false;
+    }
+    return true;
+}
+
+BatchRenderer::Prepared BatchRenderer::prepare(Job& job, QString* problem) {
+    if (!openMedia(job, problem)) return Prepared::InputFailed;
+    const int64_t count = job.media->frameCount();
+    if (count <= 0) {
+        *problem = QStringLiteral("video %1 has no frames").arg(quoted(job.video));
+        return Prepared::InputFailed;
+    }
+    const QString extent =
+        QStringLiteral("%1 (%2 frames: 0-%3)").arg(quoted(job.video)).arg(count).arg(count - 1);
+
+    if (options_.framesGiven) {
+        TSelection stack;
+        std::atomic<bool> capturing{false};
+        for (const FrameRange& range : options_.frames) {
+            if (range.last >= count) {
+                *problem =
+                    QStringLiteral("frame %1 is past the end of %2").arg(range.last).arg(extent);
+                return Prepared::UsageFault;
+            }
+            // Named as the program names selections made from two marks.
+            auto selection = NewSelection(range.first, range.last,
+                                          static_cast<int>(SourceKind::File), stack, capturing);
+            selection->Effects = fxChain_;
+            selection->RefreshChainCaption();
+            job.list.push_back(std::move(selection));
+        }
+        for (const auto& selection : job.list)
+            job.selections.push_back(selection.get());
+        return Prepared::Ready;
+    }
+
+    const QString listFile =
+        options_.selectionsFile.isEmpty() ? SelectionFileName(job.video) : options_.selectionsFile;
+    const SelectionLoadResult loaded = LoadSelectionFile(listFile, job.tree, plugins_);
+    if (loaded.outcome == SelectionLoadResult::Missing) {
+        *problem = QStringLiteral("no selection list %1 for %2 (save one in Stillora, or give "
+                                  "--selections or --frames)")
+                       .arg(quoted(listFile), quoted(job.video));
+        return Prepared::InputFailed;
+    }
+    if (loaded.outcome == SelectionLoadResult::CannotOpen) {
+        *problem = QStringLiteral("cannot read selection list %1").arg(quoted(listFile));
+        return Prepared::InputFailed;
+    }
+    if (loaded.damaged) {
+        // Rendering the part before the damage would pass for a complete run.
+        *problem = QStringLiteral("selection list %1 is damaged after %2 selection(s); %3 is "
+                                  "left out")
+                       .arg(quoted(listFile))
+                       .arg(loaded.added)
+                       .arg(quoted(job.video));
+        return Prepared::InputFailed;
+    }
+    job.selections = job.tree.TopLevelSelections();
+    for (const TSelection* selection : job.selections) {
+        const QStringList missing = MissingChainNames(plugins_, selection->IPList);
+        if (!missing.isEmpty()) {
+            *problem = QStringLiteral("selection %1 of %2 uses plug-in %3, which is not loaded "
+                                      "(loaded: %4)")
+                           .arg(quoted(selection->Caption), quoted(listFile),
+                                quoted(missing.first()), PluginNames(plugins_));
+            return Prepared::UsageFault;
+        }
+        // The run reads the low 32 bits of the frame numbers.
+        const int64_t first = static_cast<int32_t>(selection->StartFrame);
+        const int64_t last = static_cast<int32_t>(selection->EndFrame);
+        if (first <= last && (first < 0 || last >= count)) {
+            *problem = QStringLiteral("selection %1 of %2 runs from frame %3 to %4, outside %5")
+                           .arg(quoted(selection->Caption), quoted(listFile))
+                           .arg(first)
+                           .arg(last)
+                           .arg(extent);
+            return Prepared::UsageFault;
+        }
+    }
+    if (job.selections.empty())
+        report(QStringLiteral("selection list %1 holds no selections").arg(quoted(listFile)));
+    return Prepared::Ready;
+}
+
+void BatchRenderer::plan(Job& job) {
+    RenderRun run;
+    PlanningSource source(run, job.plan);
+    SilentPrompter prompter;
+    run.setPrompter(&prompter);
+    run.setFrameSource(&source);
+    run.setEffectApplier([](const TPluginRecord&, const QImage&, QImage& dst) { dst = QImage(); });
+    run.Run(job.selections, job.settings, true);
+}
+
+void BatchRenderer::render(Job& job, const std::function<bool()>& stopRequested) {
+    const std::function<void()> settle = options_.safeSeekMs > 0
+                                             ? std::function<void()>([ms = options_.safeSeekMs] {
+                                                   QThread::msleep(static_cast<unsigned long>(ms));
+                                               })
+                                             : std::function<void()>();
+    MediaFrameSource media(*job.media, settle);
+    RenderRun run;
+    FrameState state;
+    const auto fail = [&](const QString& reason) {
+        if (state.failed) return;
+        state.failed = true;
+        ++failed_;
+        const QString name = state.still ? QFileInfo(state.still->path).fileName() : QString();
+        const int64_t frame = state.still ? state.still->frame : -1;
+        report(QStringLiteral("%1: frame %2 (%3): %4")
+                   .arg(job.video)
+                   .arg(frame)
+                   .arg(name, oneLine(reason)));
+    };
+    RenderingSource source(run, job.plan, media, state, fail);
+    BatchPrompter prompter(state, fail, [&](const QString& text) { report(text); });
+    run.setPrompter(&prompter);
+    run.setFrameSource(&source);
+    run.setWorkingDirectory(QDir::currentPath());
+    run.setEffectApplier([&](const TPluginRecord& effect, const QImage& src, QImage& dst) {
+        // A failed or kept frame carries no picture; its effects are left out.
+        if (src.isNull()) {
+            dst = QImage();
+            return;
+        }
+        try {
+            QImage input = src;
+            ApplyEffectEntry(effect, input, dst);
+        } catch (const std::exception& e) {
+            fail(QStringLiteral("effect %1 failed: %2")
+                     .arg(quoted(QString::fromLocal8Bit(effect.name().c_str())),
+                          QString::fromLocal8Bit(e.what())));
+            dst = QImage();
+        } catch (...) {
+            fail(QStringLiteral("effect %1 failed")
+                     .arg(quoted(QString::fromLocal8Bit(effect.name().c_str()))));
+            dst = QImage();
+        }
+    });
+
+    int32_t seen = 0;
+    RenderRun::Callbacks callbacks;
+    callbacks.processEvents = [&] {
+        // The counter moves on once a frame is done with, written or not.
+        while (seen < run.FrameCounter() && static_cast<size_t>(seen) < job.plan.size()) {
+            const PlannedStill& still = job.plan[static_cast<size_t>(seen)];
+            ++seen;
+            if (still.keep)
+                ++kept_;
+            else if (!(state.still == &still && state.failed))
+                ++written_;
+            progress_.frameDone(QFileInfo(job.video).fileName());
+        }
+        if (stopRequested()) run.RequestStop();
+    };
+    run.setCallbacks(std::move(callbacks));
+    try {
+        run.Run(job.selections, job.settings, false);
+    } catch (const std::exception& e) {
+        // Only the effect applier throws, and it catches its own errors.
+        report(QStringLiteral("%1: the run ended: %2").arg(job.video, oneLine(e.what())));
+        ++failed_;
+    }
+}
+
+int BatchRenderer::Run(const std::function<bool()>& stopRequested) {
+    QString problem;
+    if (options_.fx && !BuildChain(plugins_, *options_.fx, fxChain_, &problem)) {
+        report(problem);
+        return ExitUsage;
+    }
+    outFolder_ = OutputFolder(options_, base_, QDir::currentPath());
+
+    // Open and check everything before anything is written.
+    std::vector<std::unique_ptr<Job>> jobs;
+    bool inputFailed = false;
+    for (const QString& video : options_.videos) {
+        if (stopRequested()) return ExitCancelled;
+        auto job = std::make_unique<Job>();
+        job->video = video;
+        job->settings = base_;
+        job->settings.rootName = RootNameFor(options_, video);
+        job->settings.exportFolder = outFolder_;
+        job->settings.sourceName = video;
+        switch (prepare(*job, &problem)) {
+        case Prepared::UsageFault:
+            report(problem);
+            return ExitUsage;
+        case Prepared::InputFailed:
+            report(problem);
+            inputFailed = true;
+            continue;
+        case Prepared::Ready:
+            break;
+        }
+        plan(*job);
+        // Decoders hold threads and buffers: only the first stays open.
+        if (!jobs.empty()) job->media.reset();
+        jobs.push_back(std::move(job));
+    }
+
+    // Two stills of this run with one name would overwrite each other.
+    QHash<QString, const Job*> owner;
+    int64_t total = 0;
+    const PlannedStill* firstExisting = nullptr;
+    int64_t existing = 0;
+    for (const auto& job : jobs) {
+        for (PlannedStill& still : job->plan) {
+            if (const Job* other = owner.value(still.path)) {
+                report(QStringLiteral("%1 would be written twice (from %2 and %3); give a "
+                                      "different --root or --out per video")
+                           .arg(quoted(still.path), quoted(other->video), quoted(job->video)));
+                return ExitUsage;
+            }
+            owner.insert(still.path, job.get());
+            ++total;
+            if (QFileInfo::exists(still.path)) {
+                if (!firstExisting) firstExisting = &still;
+                ++existing;
+                still.keep = options_.keepGoing;
+            }
+        }
+    }
+    if (existing > 0 && !options_.overwrite && !options_.keepGoing) {
+        report(QStringLiteral("%1 of the %2 stills exist already (first: %3); nothing was "
+                              "written. Use --overwrite to replace them or --keep-going to "
+                              "leave them and write the others")
+                   .arg(existing)
+                   .arg(total)
+                   .arg(quoted(firstExisting->path)));
+        return ExitUsage;
+    }
+
+    if (options_.dryRun) {
+        for (const auto& job : jobs)
+            for (const PlannedStill& still : job->plan)
+                if (!still.keep) std::fprintf(list_, "%s\n", qPrintable(still.path));
+        std::fflush(list_);
+        return inputFailed ? ExitUsage : ExitOk;
+    }
+
+    if (!jobs.empty() && !QDir().mkpath(outFolder_)) {
+        report(QStringLiteral("cannot create the output folder %1").arg(quoted(outFolder_)));
+        return ExitUsage;
+    }
+
+    progress_.start(total);
+    bool cancelled = false;
+    for (const auto& job : jobs) {
+        if (stopRequested()) {
+            cancelled = true;
+            break;
+        }
+        if (!job->media && !openMedia(*job, &problem)) {
+            // It opened a moment ago; its frames count as failed.
+            report(problem);
+            failed_ += static_cast<int64_t>(job->plan.size());
+            continue;
+        }
+        render(*job, stopRequested);
+        job->media.reset();
+        if (stopRequested()) cancelled = true;
+    }
+    progress_.finish();
+
+    if (!options_.quiet) {
+        QString summary = QStringLiteral("wrote %1 still(s) to %2").arg(written_).arg(outFolder_);
+        if (kept_) summary += QStringLiteral(", left %1 existing").arg(kept_);
+        if (failed_) summary += QStringLiteral(", %1 failed").arg(failed_);
+        if (cancelled) summary += QStringLiteral(", cancelled");
+        report(summary);
+    }
+    if (cancelled) return ExitCancelled;
+    if (inputFailed) return ExitUsage;
+    return failed_ > 0 ? ExitFramesFailed : ExitOk;
+}
+
+} // namespace stillora::batch

@@ -1,0 +1,67 @@
+#pragma once
+// The batch run: opens every video, reads its selections (or makes them from
+// --frames), works out every still it will write, checks the lot, and then
+// renders each video through the program's own render run.
+//
+// Nothing is written until every video that can be opened has been checked:
+// a usage fault found on the way (a frame past the end, a plug-in that is not
+// loaded, stills that exist already) stops the run with nothing written.
+// A video or list that cannot be opened is reported and left out; the others
+// are rendered and the exit status says so.
+
+#include "app/batch/BatchOptions.h"
+#include "app/batch/Progress.h"
+#include "pluginhost/PluginRecord.h"
+#include "render/RenderSettings.h"
+
+#include <QString>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace stillora::batch {
+
+class BatchRenderer {
+public:
+    // `base` holds the stored settings with the options applied (root name
+    // and output folder are set here per video). `list` receives the
+    // --dry-run names.
+    BatchRenderer(const BatchOptions& options, const RenderSettings& base,
+                  const PluginTable& plugins, Progress& progress, std::FILE* list = stdout);
+    ~BatchRenderer();
+
+    // Does the whole run and returns the exit status. `stopRequested` is
+    // polled between videos and after every frame (Ctrl-C).
+    int Run(const std::function<bool()>& stopRequested);
+
+    // Figures of the finished run.
+    int64_t Written() const { return written_; }
+    int64_t Failed() const { return failed_; }
+    int64_t Kept() const { return kept_; }
+
+private:
+    struct Job;
+    enum class Prepared { Ready, InputFailed, UsageFault };
+
+    Prepared prepare(Job& job, QString* problem);
+    bool openMedia(Job& job, QString* problem);
+    void plan(Job& job);
+    void render(Job& job, const std::function<bool()>& stopRequested);
+    void report(const QString& text);
+
+    const BatchOptions& options_;
+    RenderSettings base_;
+    const PluginTable& plugins_;
+    Progress& progress_;
+    std::FILE* list_;
+    QString outFolder_;
+    std::vector<TPluginRecord> fxChain_;
+
+    int64_t written_ = 0;
+    int64_t failed_ = 0;
+    int64_t kept_ = 0;
+};
+
+} // namespace stillora::batch

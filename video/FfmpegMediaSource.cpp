@@ -254,6 +254,7 @@ void FfmpegMediaSource::close() {
         std::lock_guard<std::mutex> lock(frameLock_);
         av_frame_unref(current_);
         currentImage_ = QImage();
+        imagePool_ = {};
         hasFrame_ = false;
         currentNumber_ = 0;
         currentTs_ = 0;
@@ -495,7 +496,7 @@ void FfmpegMediaSource::deliverCurrent() {
         int64_t number;
         {
             std::lock_guard<std::mutex> frame(frameLock_);
-            if (currentImage_.isNull()) currentImage_ = converter_.convert(*current_);
+            if (currentImage_.isNull()) convertCurrent();
             image = currentImage_;
             number = currentNumber_;
         }
@@ -505,9 +506,21 @@ void FfmpegMediaSource::deliverCurrent() {
     if (notifier_) notifier_();
 }
 
+void FfmpegMediaSource::convertCurrent() {
+    for (QImage& slot : imagePool_) {
+        if (slot.isNull() || slot.isDetached()) {
+            slot = converter_.convert(*current_, std::move(slot));
+            currentImage_ = slot;
+            return;
+        }
+    }
+    // Every pooled image is still held elsewhere: this one is not kept.
+    currentImage_ = converter_.convert(*current_);
+}
+
 bool FfmpegMediaSource::grab(QImage& out) {
     std::lock_guard<std::mutex> lock(frameLock_);
-    if (hasFrame_ && currentImage_.isNull()) currentImage_ = converter_.convert(*current_);
+    if (hasFrame_ && currentImage_.isNull()) convertCurrent();
     out = hasFrame_ ? currentImage_ : QImage();
     return !out.isNull();
 }

@@ -16,6 +16,7 @@
 #include "video/FrameIndex.h"
 #include "video/MediaSource.h"
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -79,6 +80,7 @@ private:
     bool seekTo(int64_t target, std::string* error);
     Reach decodeUntil(int64_t target, Start start);
     void present(int64_t number, bool deliver);
+    void convertCurrent(); // call with frameLock_ held
     void deliverCurrent();
     void playLoop();
     void stopWorker();
@@ -131,6 +133,9 @@ private:
     int64_t currentNumber_ = 0;
     int64_t currentTs_ = 0;
     FrameConverter converter_;
+    // Converted images come from here when no caller holds them any more:
+    // the current one, the one a caller still holds, and one to write.
+    std::array<QImage, 3> imagePool_;
 
     std::mutex handlerLock_;
     FrameCallback callback_;

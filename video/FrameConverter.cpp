@@ -60,7 +60,7 @@ FrameConverter::~FrameConverter() {
     sws_freeContext(context_);
 }
 
-QImage FrameConverter::convert(const AVFrame& frame) {
+QImage FrameConverter::convert(const AVFrame& frame, QImage reuse) {
     if (frame.width <= 0 || frame.height <= 0 || frame.format < 0) return {};
     bool fullRange = frame.color_range == AVCOL_RANGE_JPEG;
     const AVPixelFormat format = plainFormat(static_cast<AVPixelFormat>(frame.format), &fullRange);
@@ -85,7 +85,10 @@ QImage FrameConverter::convert(const AVFrame& frame) {
     }
     // BGRA from a source without alpha is written opaque, which is what
     // Format_RGB32 (0xffRRGGBB in memory as B, G, R, 0xff) requires.
-    QImage image(frame.width, frame.height, QImage::Format_RGB32);
+    QImage image = std::move(reuse);
+    if (image.size() != QSize(frame.width, frame.height) ||
+        image.format() != QImage::Format_RGB32 || !image.isDetached())
+        image = QImage(frame.width, frame.height, QImage::Format_RGB32);
     if (image.isNull()) return {};
     uint8_t* planes[4] = {image.bits(), nullptr, nullptr, nullptr};
     int strides[4] = {static_cast<int>(image.bytesPerLine()), 0, 0, 0};

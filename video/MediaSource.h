@@ -8,7 +8,9 @@
 //
 // Threads: every member is called from one thread (the user-interface
 // thread), except the callbacks, which run on the implementation's decoding
-// thread.
+// thread. pause(), stop(), seek() and close() wait for that thread to let go
+// of the decoder, so a callback must never wait for the user-interface
+// thread (post to it instead, e.g. with a queued call).
 
 #include <QImage>
 #include <QSize>
@@ -50,6 +52,8 @@ public:
 
     // Starts or resumes playback at the media's pace, from the current
     // position to the stop frame. Returns false with *error on failure.
+    // At the stop frame (or the end) the last frame stays current and state()
+    // stays Running until pause() or stop(), as a media graph reports it.
     virtual bool run(std::string* error) = 0;
     // Holds the current frame; grab() keeps returning it.
     virtual bool pause(std::string* error) = 0;
@@ -58,6 +62,8 @@ public:
     virtual MediaState state() const = 0;
 
     // Number of frames of a non-live source; 0 when unknown or nothing is open.
+    // It can drop (never grow) when a damaged file turns out to hold fewer
+    // frames than its packets promised.
     virtual int64_t frameCount() = 0;
     // Number of the frame grab() returns now; 0 when unknown.
     virtual int64_t currentFrame() = 0;
@@ -65,7 +71,7 @@ public:
     // Positions a non-live source on `frame` and leaves it paused there.
     // When it returns true, currentFrame() == frame and grab() yields that
     // frame. A frame outside 0..frameCount()-1 is refused (false, *error set).
-    // Live sources refuse every seek.
+    // A running source is paused first. Live sources refuse every seek.
     virtual bool seek(int64_t frame, std::string* error) = 0;
 
     // Last frame (inclusive) that playback runs to; -1 plays to the end.

@@ -7,6 +7,8 @@
 #include "selection/SelectionFile.h"
 #include "views/DialogService.h"
 #include "views/VideoWindow.h"
+#include "views/pages/ConfigPage.h"
+#include "views/pages/FinalizePage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -225,8 +227,8 @@ void TfrmMain::FormCreate() {
     CaptureStack_->SourceKind = 0;
     CaptureStack_->Index = 0;
     LoadPluginList();
-    imgSrc->clear();
-    imgDest->clear();
+    FinalizePage->imgSrc->clear();
+    FinalizePage->imgDest->clear();
     btnFiles->setChecked(true); // until stored settings say otherwise
     CurrentSourceKind = 1;
     try {
@@ -735,22 +737,19 @@ QWidget* TfrmMain::buildApplyFxPage() {
 
 QWidget* TfrmMain::buildConfigPage() {
     auto* page = named(new QWidget, "kwExport");
-    new QVBoxLayout(page);
+    ConfigPage = named(new TConfigPage, "ConfigPage");
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(ConfigPage);
     return page;
 }
 
 QWidget* TfrmMain::buildFinalizePage() {
     auto* page = named(new QWidget, "kwFinish");
-    imgSrc = named(new QLabel, "imgSrc");
-    imgSrc->setToolTip("Source Picture.");
-    imgDest = named(new QLabel, "imgDest");
-    imgDest->setToolTip("Destination Picture.");
-    auto* layout = new QHBoxLayout(page);
-    for (QLabel* l : {imgSrc, imgDest}) {
-        l->setFrameShape(QFrame::StyledPanel);
-        l->setMinimumSize(200, 150);
-        layout->addWidget(l);
-    }
+    FinalizePage = named(new TFinalizePage(*this, *ConfigPage), "FinalizePage");
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(FinalizePage);
     return page;
 }
 

@@ -8,6 +8,7 @@
 #include "selection/Selection.h"
 #include "selection/SelectionTree.h"
 #include "video/MediaSource.h"
+#include "views/pages/RenderHost.h"
 
 #include <QIcon>
 #include <QImage>
@@ -78,7 +79,10 @@ private:
     int dragRow_ = -1;
 };
 
-class TfrmMain : public QWidget {
+class TConfigPage;
+class TFinalizePage;
+
+class TfrmMain : public QWidget, public RenderHost {
     Q_OBJECT
 public:
     enum Page { kwWelcome = 0, kwSelectSource, kwSelect, kwIP, kwExport, kwFinish, PageCount };
@@ -141,6 +145,15 @@ public:
     int PlaybackState = 0; // 0 stopped, 1 playing, 2 paused, 3 positioned by the user
     std::atomic<bool> CaptureBufferActive{false};
     bool VMRMode() const;
+
+    // What a render or preview run needs of the window.
+    std::vector<TSelection*> selections() override;
+    int sourceKind() override { return CurrentSourceKind; }
+    bool fetchFrame(int64_t frame, QImage& picture, QString* error) override;
+    QString sourceName() override { return SourceName; }
+    void runStarted(bool preview) override;
+    void runEnded(bool preview) override;
+    EffectApplier effectApplier() override;
 
 signals:
     // A source was opened; its selection list file may be read now.
@@ -212,7 +225,6 @@ private:
     std::vector<CaptureDevice> CaptureDeviceList;
     int activePage_ = -1;
     bool closing_ = false;
-    QFont overlayFont_;   // the quick superimpose font ("FontDialog.Font.*")
     QImage preview_;      // the ApplyFX preview picture Image32
     QImage previewCache_; // ImageCache: the untouched frame while a plug-in dialog is open
 
@@ -285,9 +297,9 @@ public:
     QToolButton* btnConfigureIP = nullptr;
     QToolButton* btnRenderResult = nullptr;
     QWidget* pnlSelContainerFilters = nullptr;
-    // Finalize page
-    QLabel* imgSrc = nullptr;
-    QLabel* imgDest = nullptr;
+    // Config and Finalize pages
+    TConfigPage* ConfigPage = nullptr;
+    TFinalizePage* FinalizePage = nullptr;
 };
 
 } // namespace stillora

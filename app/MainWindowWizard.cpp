@@ -5,7 +5,10 @@
 
 #include "app/Artwork.h"
 #include "app/settings/SettingsBinder.h"
+#include "pluginhost/EffectChain.h"
 #include "views/DialogService.h"
+#include "views/pages/ConfigPage.h"
+#include "views/pages/FinalizePage.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -41,7 +44,7 @@ void TfrmMain::updateWizardButtons() {
     btnBack->setVisible(page != kwWelcome);
     btnNext->setVisible(page != kwFinish);
     btnFinish->setVisible(page == kwFinish);
-    btnCancel->setVisible(page != kwFinish);
+    btnCancel->setVisible(page != kwFinish || FinalizePage->running());
     btnBack->setEnabled(true);
     btnNext->setEnabled(true);
     btnFinish->setEnabled(true);
@@ -59,7 +62,7 @@ void TfrmMain::enterPage(int page) {
         Stretch1Click(Stretch1->isChecked());
         break;
     }
-    case kwExport: break;
+    case kwExport: ConfigPage->EnterPage(); break;
     case kwFinish: btnFinish->setEnabled(false); break;
     }
 }
@@ -74,6 +77,7 @@ void TfrmMain::exitPage(int page) {
     case kwSelect:
         if (CurrentSourceKind != 0) actPauseExecute();
         break;
+    case kwExport: ConfigPage->ExitPage(); break;
     default: break;
     }
 }
@@ -89,6 +93,7 @@ void TfrmMain::btnNextClick() { SetActivePage(activePage_ + 1); }
 void TfrmMain::btnCancelClick() {
     if (activePage_ == kwFinish) {
         StopRequested = true;
+        FinalizePage->RequestStop();
         return;
     }
     if (activePage_ == kwWelcome || activePage_ == kwSelectSource || AskSaveChanges()) {
@@ -183,7 +188,7 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
 void TfrmMain::LoadSettings() {
     if (!settings_) return;
     binder_ = std::make_unique<SettingsBinder>(this);
-    binder_->SetFont(&overlayFont_);
+    binder_->SetFont(FinalizePage->overlayFont());
     binder_->SetHook("SelectedSource", {[this] { return SettingValue(CurrentSourceKind); },
                                         [this](const SettingValue& value) {
                                             if (auto* kind = std::get_if<int32_t>(&value)) CurrentSourceKind = *kind;
@@ -202,6 +207,44 @@ void TfrmMain::StoreSettings() {
 }
 
 void TfrmMain::setStatus(const QString& text) { lblState->setText(text); }
+
+std::vector<TSelection*> TfrmMain::selections() { return treeModel_->TopLevelSelections(); }
+
+bool TfrmMain::fetchFrame(int64_t frame, QImage& picture, QString* error) {
+    SeekToFrame(frame, false);
+    QImage grabbed;
+    GrabFrame(grabbed);
+    if (grabbed.isNull()) {
+        if (error) *error = "Cannot grab frame " + QString::number(frame) + ".";
+        return false;
+    }
+    picture = grabbed;
+    return true;
+}
+
+void TfrmMain::runStarted(bool) {
+    StopRequested = false;
+    KWNodes->setEnabled(false);
+    KWNodes->setCursor(Qt::WaitCursor);
+    btnBack->setEnabled(false);
+    btnCancel->setVisible(true);
+}
+
+void TfrmMain::runEnded(bool preview) {
+    StopRequested = true;
+    KWNodes->setEnabled(true);
+    KWNodes->unsetCursor();
+    btnBack->setEnabled(true);
+    btnCancel->setVisible(activePage_ != kwFinish);
+    if (!preview) btnFinish->setEnabled(true);
+}
+
+EffectApplier TfrmMain::effectApplier() {
+    return [](const TPluginRecord& effect, const QImage& src, QImage& dst) {
+        QImage input = src;
+        ApplyEffectEntry(effect, input, dst);
+    };
+}
 
 void TfrmMain::Stretch1Click(bool down) {
     if (preview_.isNull()) {

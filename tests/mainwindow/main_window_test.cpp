@@ -6,13 +6,17 @@
 #include "app/settings/SettingsStore.h"
 #include "selection/SelectionFile.h"
 #include "support/TestDirs.h"
+#include "pluginhost/PluginLoader.h"
 #include "video/NullMediaSource.h"
+#include "views/pages/ConfigPage.h"
+#include "views/pages/FinalizePage.h"
 #include "video/ScriptedMediaSource.h"
 #include "views/DialogService.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -422,6 +426,53 @@ TEST_F(MainWindowTest, SettingsComeBackAfterARestart) {
     window = std::make_unique<TfrmMain>(std::make_unique<ScriptedMediaSource>(10), &store);
     EXPECT_FALSE(window->cbSeekDelay->isChecked());
     EXPECT_EQ(window->spinSeekDelay->value(), 999);
+}
+
+TEST_F(MainWindowTest, ARenderWritesEverySelectedFrameThroughItsChain) {
+    make();
+    openClip();
+    addFrameAt(4);
+    addFrameAt(9);
+    window->cbSeekDelay->setChecked(false);
+    // The window's plug-ins come from beside the program; take the build's own.
+    LoadPlugins(STILLORA_PLUGIN_DIR, window->Plugins());
+    const int lightness = FindPluginByName(window->Plugins(), "Lightness");
+    ASSERT_GE(lightness, 0);
+    TSelection* second = SelectionTree::SelectionOf(root(1));
+    second->Effects.push_back(window->Plugins()[lightness]);
+    TPluginParam* amount = window->Plugins()[lightness].GetParam(0);
+    amount->Value.vt = STILLORA_VT_I4;
+    amount->Value.u.lVal = -100;
+
+    window->SetActivePage(TfrmMain::kwExport);
+    window->ConfigPage->edtRootName->setText("shot");
+    window->ConfigPage->rgExportType->setItemIndex(1); // BMP: exact pixels
+    window->SetActivePage(TfrmMain::kwFinish);
+    EXPECT_FALSE(window->btnFinish->isEnabled());
+    EXPECT_FALSE(window->btnCancel->isVisible());
+    window->FinalizePage->jvExportFolder->setText(dir.file("out"));
+    ASSERT_TRUE(QDir().mkpath(dir.file("out")));
+    window->FinalizePage->btnRender->click();
+
+    EXPECT_TRUE(window->btnFinish->isEnabled());
+    EXPECT_FALSE(window->btnCancel->isVisible());
+    EXPECT_TRUE(window->KWNodes->isEnabled());
+    const QStringList files = QDir(dir.file("out")).entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 2) << files.join(' ').toStdString();
+    const QImage first(QDir(dir.file("out")).filePath(files[0]));
+    EXPECT_EQ(ScriptedMediaSource::readNumber(first), 4);
+    const QImage darkened(QDir(dir.file("out")).filePath(files[1]));
+    ASSERT_FALSE(darkened.isNull());
+    // Every channel of frame 9 went through Lightness -100: white cells turn 155, black stay 0.
+    const QImage plain = ScriptedMediaSource::makeFrame(9, darkened.size());
+    for (int y = 0; y < plain.height(); y += 3)
+        for (int x = 0; x < plain.width(); x += 3) {
+            const QRgb p = plain.pixel(x, y);
+            ASSERT_EQ(darkened.pixel(x, y), qRgb(std::max(0, qRed(p) - 100), std::max(0, qGreen(p) - 100),
+                                                 std::max(0, qBlue(p) - 100)))
+                << x << "," << y;
+        }
+    amount->Value.u.lVal = 0;
 }
 
 TEST(Artwork, IconsAndLogoAreDrawn) {

@@ -261,19 +261,6 @@ TEST(FfmpegBadInput, ATruncatedFileGivesTheFramesASequentialDecodeGives) {
     }
 }
 
-TEST(FfmpegBadInput, NothingWorksWithoutAnOpenSource) {
-    FfmpegMediaSource source;
-    std::string error;
-    EXPECT_FALSE(source.run(&error));
-    EXPECT_FALSE(source.pause(&error));
-    EXPECT_FALSE(source.stop(&error));
-    EXPECT_FALSE(source.seek(0, &error));
-    EXPECT_EQ(source.currentFrame(), 0);
-    EXPECT_TRUE(source.frameSize().isEmpty());
-    source.close();
-    EXPECT_FALSE(source.isOpen());
-}
-
 TEST(CaptureDevices, OnlyNodesThatCaptureAndStreamVideoAreListed) {
     const uint32_t capture = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_STREAMING;
     const uint32_t metadata = V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING;

@@ -1,6 +1,11 @@
 #include "plugins/common/PluginBitmap.h"
 
+#include "plugins/common/Vectorize.h"
+
 #include <algorithm>
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
 #include <cstring>
 #include <istream>
 #include <iterator>
@@ -95,6 +100,7 @@ void WriteRgb(uint8_t* row, int32_t x, TPixelFormat format, uint32_t rgb) {
     }
 }
 
+STILLORA_VECTOR_CLONES
 void Row32To24(const uint8_t* __restrict src, uint8_t* __restrict dst, int32_t width) {
     for (int32_t x = 0; x < width; ++x) {
         dst[3 * x] = src[4 * x];
@@ -103,13 +109,38 @@ void Row32To24(const uint8_t* __restrict src, uint8_t* __restrict dst, int32_t w
     }
 }
 
-void Row24To32(const uint8_t* __restrict src, uint8_t* __restrict dst, int32_t width) {
-    for (int32_t x = 0; x < width; ++x) {
+void Row24To32Scalar(const uint8_t* __restrict src, uint8_t* __restrict dst, int32_t begin,
+                     int32_t width) {
+    for (int32_t x = begin; x < width; ++x) {
         dst[4 * x] = src[3 * x];
         dst[4 * x + 1] = src[3 * x + 1];
         dst[4 * x + 2] = src[3 * x + 2];
         dst[4 * x + 3] = 0;
     }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Four pixels per shuffle; the compiler does not find this one by itself.
+__attribute__((target("ssse3"))) void Row24To32Ssse3(const uint8_t* __restrict src,
+                                                     uint8_t* __restrict dst, int32_t width) {
+    const __m128i spread = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+    int32_t x = 0;
+    // Each load reads 16 bytes from pixel x on: stay 6 pixels short of the end.
+    for (; x + 6 <= width; x += 4) {
+        const __m128i in = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 3 * x));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 4 * x), _mm_shuffle_epi8(in, spread));
+    }
+    Row24To32Scalar(src, dst, x, width);
+}
+
+const bool g_hasSsse3 = __builtin_cpu_supports("ssse3");
+#endif
+
+void Row24To32(const uint8_t* __restrict src, uint8_t* __restrict dst, int32_t width) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (g_hasSsse3) return Row24To32Ssse3(src, dst, width);
+#endif
+    Row24To32Scalar(src, dst, 0, width);
 }
 
 std::vector<uint32_t> ColourCube332() {

@@ -5,8 +5,9 @@
 // loaded; plug-ins never reseed it, so two noise runs on the same picture
 // differ. Tests call stillora_random_seed() to make runs repeatable.
 //
-// The generator is a 64-bit linear congruential generator whose draws are the
-// high 32 bits of each new state; random(k) scales one draw to 0..k-1.
+// Draw n of the sequence is a 32-bit integer hash of n combined with a key
+// derived from the seed; random(k) scales one draw to 0..k-1. Draws do not
+// depend on each other, so a whole row of them is computed in parallel.
 // All functions are safe to call from any thread (one lock per call).
 
 #include "plugins/common/PluginKitApi.h"

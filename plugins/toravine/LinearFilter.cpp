@@ -1,6 +1,9 @@
 #include "plugins/toravine/LinearFilter.h"
 
 #include "plugins/common/PixelEngine.h"
+#include "plugins/common/Vectorize.h"
+
+#include <algorithm>
 
 #include <cstdlib>
 #include <vector>
@@ -52,8 +55,9 @@ Plan MakePlan(const TLinearFilter& f) {
     p.scale = 1.0 / divisor;
     p.bias = f.bias;
     // A positive power-of-two divisor makes sum * (1 / divisor) exact, and an
-    // arithmetic shift plus the bias then gives the same clamped result.
-    if (divisor > 0 && (divisor & (divisor - 1)) == 0 && absSum * 255 <= INT32_MAX &&
+    // arithmetic shift plus the bias then gives the same clamped result. The
+    // fast path sums in 16 bits, so every partial sum must fit.
+    if (divisor > 0 && (divisor & (divisor - 1)) == 0 && absSum * 255 <= INT16_MAX &&
         p.bias > -(1 << 20) && p.bias < (1 << 20)) {
         p.shift = 0;
         while ((1 << p.shift) < divisor)
@@ -87,27 +91,35 @@ void FilterPixel(const TDIBReader& reader, const Plan& p, int32_t y, int32_t x, 
 }
 
 // Columns radius..w-radius-1 of an interior row: no mirroring applies, so the
-// row is one flat byte array and every tap is a shifted, vectorisable sweep.
+// row is one flat byte array and every tap is a shifted sweep over it, summed
+// in 16 bits.
+STILLORA_VECTOR_CLONES
+void FilterInteriorSpan(const uint8_t* const* taps, const int16_t* weights, size_t tapCount,
+                        size_t n, int shift, int32_t bias, int16_t* __restrict acc,
+                        uint8_t* __restrict out) {
+    for (size_t i = 0; i < n; ++i)
+        acc[i] = 0;
+    for (size_t t = 0; t < tapCount; ++t) {
+        const uint8_t* __restrict s = taps[t];
+        const int16_t weight = weights[t];
+        for (size_t i = 0; i < n; ++i)
+            acc[i] = int16_t(acc[i] + weight * s[i]);
+    }
+    for (size_t i = 0; i < n; ++i) {
+        const int32_t v = (acc[i] >> shift) + bias;
+        out[i] = uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
+    }
+}
+
 void FilterInteriorRow(const TDIBReader& reader, const Plan& p, int32_t y,
-                       std::vector<int32_t>& acc, uint8_t* __restrict out) {
+                       std::vector<const uint8_t*>& taps, const std::vector<int16_t>& weights,
+                       std::vector<int16_t>& acc, uint8_t* out) {
     const size_t begin = 3 * size_t(p.radius);
     const size_t n = 3 * size_t(reader.width() - 2 * p.radius);
-    int32_t* __restrict a = acc.data();
-    for (size_t i = 0; i < n; ++i)
-        a[i] = 0;
-    for (const Tap& t : p.taps) {
-        const uint8_t* __restrict s = reader.rows()[y + t.dy] + (begin + 3 * t.dx);
-        const int32_t weight = t.weight;
-        for (size_t i = 0; i < n; ++i)
-            a[i] += weight * s[i];
-    }
-    const int shift = p.shift;
-    const int32_t bias = p.bias;
-    uint8_t* __restrict o = out + begin;
-    for (size_t i = 0; i < n; ++i) {
-        const int32_t v = (a[i] >> shift) + bias;
-        o[i] = uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
-    }
+    for (size_t t = 0; t < p.taps.size(); ++t)
+        taps[t] = reader.rows()[y + p.taps[t].dy] + (begin + 3 * p.taps[t].dx);
+    FilterInteriorSpan(taps.data(), weights.data(), taps.size(), n, p.shift, p.bias, acc.data(),
+                       out + begin);
 }
 
 } // namespace
@@ -120,7 +132,11 @@ void ApplyLinearFilter(TBitmapRun& run, const TLinearFilter& filter, const bool 
     const bool on[3] = {channels[2], channels[1], channels[0]}; // blue, green, red bytes
     const bool allOn = on[0] && on[1] && on[2];
     std::vector<uint8_t> scratch(allOn ? 0 : 3 * size_t(w));
-    std::vector<int32_t> acc(3 * size_t(w));
+    std::vector<const uint8_t*> taps(plan.taps.size());
+    std::vector<int16_t> weights;
+    std::vector<int16_t> acc(3 * size_t(w));
+    for (const Tap& t : plan.taps)
+        weights.push_back(int16_t(plan.shift >= 0 ? t.weight : 0));
 
     for (int32_t y = 0; y < h; ++y) {
         uint8_t* dst = writer.row(y);
@@ -128,7 +144,7 @@ void ApplyLinearFilter(TBitmapRun& run, const TLinearFilter& filter, const bool 
         uint8_t* out = allOn ? dst : scratch.data();
         const bool interiorRow = y >= k && y <= h - k - 1 && w > 2 * k && plan.shift >= 0;
         if (interiorRow) {
-            FilterInteriorRow(reader, plan, y, acc, out);
+            FilterInteriorRow(reader, plan, y, taps, weights, acc, out);
             for (int32_t x = 0; x < k; ++x)
                 FilterPixel(reader, plan, y, x, out + 3 * x);
             for (int32_t x = w - k; x < w; ++x)

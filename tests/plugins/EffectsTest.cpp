@@ -274,8 +274,9 @@ TEST(Skarrow, DrawsRedGreenBluePerPixelFromTheSharedGenerator) {
         const uint32_t v[4] = {0, 255, 3, 128};
         return Rgb(v[(x + y) % 4], v[(x + 1) % 4], v[(y + 2) % 4]);
     });
-    for (bool mono : {false, true}) {
-        p.setInt(0, 200);
+    // 200 and 37: the table's range; 70000: a value only the host could write.
+    for (auto [amount, mono] : {std::pair{200, false}, {200, true}, {37, false}, {70000, false}}) {
+        p.setInt(0, amount);
         p.setBool(1, mono);
         stillora_random_seed(1234);
         const TPluginBitmap out = Apply(p, picture);
@@ -283,12 +284,12 @@ TEST(Skarrow, DrawsRedGreenBluePerPixelFromTheSharedGenerator) {
         const TPluginBitmap expected = MakePicture(13, 3, [&](int32_t x, int32_t y) {
             int v[3], n = 0;
             for (int c = 0; c < 3; ++c) {
-                if (c == 0 || !mono) n = stillora_random(200) - 100;
+                if (c == 0 || !mono) n = stillora_random(amount) - amount / 2;
                 v[c] = std::clamp(Ch(picture.pixel(x, y), c) + n, 0, 255);
             }
             return FromChannels(v);
         });
-        EXPECT_TRUE(SamePixels(out, expected)) << "mono " << mono;
+        EXPECT_TRUE(SamePixels(out, expected)) << "amount " << amount << " mono " << mono;
     }
 }
 

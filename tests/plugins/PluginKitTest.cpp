@@ -152,13 +152,12 @@ TEST(PluginBitmap, BmpStreamRoundTripKeepsFormatPaletteAndPixels) {
 
 TEST(PluginBitmap, LoadsTopDownAndOneBitFiles) {
     // 2 x 2, 1 bit per pixel, top-down (negative height), palette black/white.
-    std::vector<uint8_t> file = {'B',  'M', 70,  0,   0,   0, 0,    0, 0,    0,    62,   0,    0, 0,
-                                 40,   0,   0,   0,   2,   0, 0,    0, 0xFE, 0xFF, 0xFF, 0xFF, 1, 0,
-                                 1,    0,   0,   0,   0,   0, 8,    0, 0,    0,    0,    0,    0, 0,
-                                 0,    0,   0,   0,   2,   0, 0,    0, 0,    0,    0,    0,    0, 0,
-                                 0,    0,   255, 255, 255, 0, 0x80, 0, 0,    0, // row 0: white,
-                                                                                // black
-                                 0x40, 0,   0,   0}; // row 1: black, white
+    std::vector<uint8_t> file = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0, 40, 0, 0, 0, 2, 0,
+                                 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 1, 0, 1, 0, 0, 0, 0, 0, 8, 0, 0, 0,
+                                 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 255,
+                                 255, 255, 0, 0x80, 0, 0, 0, // row 0: white,
+                                                             // black
+                                 0x40, 0, 0, 0};             // row 1: black, white
     TPluginBitmap b;
     b.loadFromBMP(file.data(), file.size());
     EXPECT_EQ(b.pixelFormat(), TPixelFormat::pf8bit);

@@ -95,6 +95,21 @@ TEST_F(ImageViewerTest, ZoomItemsSetTheScaleAndTheCheck) {
     EXPECT_DOUBLE_EQ(viewer.scale(), 0.3);
 }
 
+TEST_F(ImageViewerTest, PaintsThePictureCentredOnBlack) {
+    TfrmRender viewer;
+    viewer.resize(400, 400);
+    viewer.setPicture(filled(60, 40, qRgb(250, 0, 0)));
+    viewer.setScale(2.0);
+    viewer.show();
+    QCoreApplication::processEvents();
+    const QImage shown = viewer.Image32->viewport()->grab().toImage();
+    const QPoint centre = shown.rect().center();
+    EXPECT_EQ(QColor(shown.pixel(centre)).rgb(), qRgb(250, 0, 0));
+    // 120 pixels wide at this scale: 70 pixels left of the centre is background.
+    EXPECT_EQ(QColor(shown.pixel(centre - QPoint(70, 0))).rgb(), qRgb(0, 0, 0));
+    EXPECT_EQ(QColor(shown.pixel(centre - QPoint(50, 0))).rgb(), qRgb(250, 0, 0));
+}
+
 TEST_F(ImageViewerTest, CloseHidesTheWindowAndTellsTheMainWindow) {
     TfrmRender viewer;
     viewer.setPicture(filled(8, 8, qRgb(9, 9, 9)));

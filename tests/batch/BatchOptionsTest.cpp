@@ -116,13 +116,6 @@ TEST(CommandLine, RejectsBadUsageWithOneLine) {
     }
 }
 
-TEST(CommandLine, HelpAndListNeedNoVideo) {
-    EXPECT_TRUE(parse({"--help"}).options.help);
-    EXPECT_TRUE(parse({"--list-plugins"}).ok());
-    // Asking for help skips the checks of the rest of the line.
-    EXPECT_TRUE(parse({"-h", "--overwrite", "--keep-going"}).ok());
-}
-
 // Every option the parser takes is documented in --help and the man page.
 TEST(CommandLine, EveryOptionIsDocumented) {
     const QStringList options{"--selections",   "--frames",       "--fx",

@@ -410,6 +410,31 @@ TEST(OldPhoto, GreyscaleAfterOldAspectIsPlainGrey) {
     EXPECT_EQ(Apply(p, Filled(2, 2, Rgb(200, 100, 50))).pixel(1, 1), Rgb(125, 125, 125));
 }
 
+TEST(OldPhoto, MatchesReferenceForEveryFlagChoice) {
+    const Plugin& p = Load("Sepravel.so");
+    ParamRestorer restore(p);
+    const auto grey = [](int a, int b, int c) {
+        return (std::max({a, b, c}) + std::min({a, b, c})) / 2;
+    };
+    const TPluginBitmap picture = Noise(41, 7, 21);
+    for (int flags = 1; flags < 4; ++flags) {
+        p.setBool(kOld, flags & 1);
+        p.setBool(kGrey, flags & 2);
+        const TPluginBitmap expected = MakePicture(41, 7, [&](int32_t x, int32_t y) {
+            const uint32_t px = picture.pixel(x, y);
+            int r = Ch(px, 0), g = Ch(px, 1), b = Ch(px, 2);
+            if (flags & 1) {
+                r = grey(r, g, b);
+                g = grey(r, g, b);
+                b = grey(r, g, b);
+            }
+            if (flags & 2) r = g = b = grey(r, g, b);
+            return Rgb(uint32_t(r), uint32_t(g), uint32_t(b));
+        });
+        ASSERT_TRUE(SamePixels(Apply(p, picture), expected)) << "flags " << flags;
+    }
+}
+
 TEST(OldPhoto, SourceKeepsTheOldAspectResult) {
     const Plugin& p = Load("Sepravel.so");
     TPluginBitmap source = Filled(3, 2, Rgb(200, 100, 50)), dest(3, 2);

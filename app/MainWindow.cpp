@@ -9,6 +9,7 @@
 #include "views/VideoWindow.h"
 #include "views/pages/ConfigPage.h"
 #include "views/pages/FinalizePage.h"
+#include "views/viewer/ImageViewer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -204,6 +205,8 @@ TfrmMain::TfrmMain(std::unique_ptr<MediaSource> media, SettingsStore* settings, 
     buildActions();
     buildWindow();
     FormCreate();
+    frmRender = std::make_unique<TfrmRender>();
+    connect(frmRender.get(), &TfrmRender::closed, this, [this] { tlbRender->setChecked(false); });
 }
 
 TfrmMain::~TfrmMain() {
@@ -211,6 +214,7 @@ TfrmMain::~TfrmMain() {
     media_->setFrameCallback({});
     media_->setFrameNotifier({});
     media_->close();
+    frmRender.reset();
     CaptureStack_.reset();
     treeModel_->Clear();
 }

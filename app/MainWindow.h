@@ -81,6 +81,7 @@ private:
 
 class TConfigPage;
 class TFinalizePage;
+class TfrmRender;
 
 class TfrmMain : public QWidget, public RenderHost {
     Q_OBJECT
@@ -214,6 +215,7 @@ private:
     void Stretch1Click(bool down);
     void setStatus(const QString& text);
     void showPreview(const QImage& picture);
+    void UpdateViewer(const TSelection* selection, const QImage& frame);
 
     std::unique_ptr<MediaSource> media_;
     SettingsStore* settings_ = nullptr;
@@ -297,6 +299,8 @@ public:
     QToolButton* btnConfigureIP = nullptr;
     QToolButton* btnRenderResult = nullptr;
     QWidget* pnlSelContainerFilters = nullptr;
+    // The image viewer (a window of its own, owned here).
+    std::unique_ptr<TfrmRender> frmRender;
     // Config and Finalize pages
     TConfigPage* ConfigPage = nullptr;
     TFinalizePage* FinalizePage = nullptr;

@@ -3,8 +3,10 @@
 
 #include "app/MainWindow.h"
 
+#include "pluginhost/EffectChain.h"
 #include "selection/SelectionFile.h"
 #include "views/DialogService.h"
+#include "views/viewer/ImageViewer.h"
 
 #include <QAction>
 #include <QLabel>
@@ -124,13 +126,19 @@ void TfrmMain::ActivateNode(const QModelIndex& node) {
             break;
         default: break;
         }
+        if (kind <= SelectionTree::OutPointNode && frmRender && tlbRender->isChecked()) {
+            QImage frame;
+            if (GrabToBitmap(frame)) UpdateViewer(selection, frame);
+        }
     } else if (kind == SelectionTree::FrameRoot || kind == SelectionTree::InPointNode ||
                kind == SelectionTree::OutPointNode) {
         const int slot = kind == SelectionTree::OutPointNode ? selection->IconsCount() - 1 : 0;
         QImage picture;
         if (slot >= 0 && slot < static_cast<int>(selection->CachedSlots.size()) &&
-            selection->CachedSlots[static_cast<size_t>(slot)]->load(picture))
+            selection->CachedSlots[static_cast<size_t>(slot)]->load(picture)) {
             showPreview(picture);
+            UpdateViewer(selection, picture);
+        }
     }
     lblStart->setText(QString::number(TrackBar->SelStart()));
     lblStop->setText(QString::number(TrackBar->SelEnd()));
@@ -147,8 +155,25 @@ void TfrmMain::actLoadExecute() {
     UpdateNextButton();
 }
 
+void TfrmMain::UpdateViewer(const TSelection* selection, const QImage& frame) {
+    if (!frmRender || !tlbRender->isChecked()) return;
+    try {
+        QImage picture = frame;
+        PreviewChain(selection, HighlightedEffects(), picture);
+        frmRender->setPicture(picture);
+        if (!frmRender->isVisible()) frmRender->show();
+    } catch (const std::exception&) {
+        // A failing effect leaves the viewer as it was.
+    }
+}
+
 void TfrmMain::tlbRenderClick(bool down) {
-    if (down) ActivateNode(SelTree->currentIndex());
+    if (!down) {
+        if (frmRender) frmRender->hide();
+        return;
+    }
+    ActivateNode(SelTree->currentIndex());
+    if (frmRender && !frmRender->isVisible()) frmRender->show();
 }
 
 void TfrmMain::tlbCollapseClick(bool down) {

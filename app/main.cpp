@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/settings/SettingsBinder.h"
 #include "app/settings/SettingsStore.h"
+#include "views/viewer/ImageViewer.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -14,7 +15,7 @@ int main(int argc, char** argv) {
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     stillora::SettingsStore settings;
     stillora::TfrmMain window(stillora::createMediaSource(), &settings);
-    const stillora::PlacedWindows placed{&window};
+    const stillora::PlacedWindows placed{&window, window.frmRender.get()};
     stillora::RestoreWindowPlacements(settings, placed);
     window.show();
     const int result = app.exec();

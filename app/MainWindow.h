@@ -188,6 +188,7 @@ private:
     void EnterSeek();
     void updateWizardButtons();
     void suspendActions(bool suspended);
+    void SetTrackBarRange();
 
     // Handlers
     void btnBackClick();

@@ -115,6 +115,12 @@ bool TfrmMain::OpenMediaFile(const QString& path) {
     media_->setFrameCallback({});
     if (!media_->open(SourceKind::File, path.toStdString(), &error)) return false;
     TrackBar->setEnabled(false);
+    SetTrackBarRange();
+    return true;
+}
+
+void TfrmMain::SetTrackBarRange() {
+    // A count that cannot be read keeps the slider's previous maximum.
     TrackBar->setMinimum(0);
     const int64_t n = FrameCount();
     if (n > 0) {
@@ -122,7 +128,6 @@ bool TfrmMain::OpenMediaFile(const QString& path) {
         TrackBar->setMaximum(low32(n - 1));
     }
     TrackBar->setEnabled(true);
-    return true;
 }
 
 bool TfrmMain::OpenStreamUrl(const QString& url) {
@@ -130,12 +135,7 @@ bool TfrmMain::OpenStreamUrl(const QString& url) {
     std::string error;
     media_->setFrameCallback({});
     if (!media_->open(SourceKind::Stream, StripQuotes(url).toStdString(), &error)) return false;
-    const int64_t n = FrameCount();
-    if (n > 0) {
-        const QSignalBlocker block(TrackBar);
-        TrackBar->setMaximum(low32(n - 1));
-    }
-    TrackBar->setEnabled(true);
+    SetTrackBarRange();
     return true;
 }
 
@@ -146,13 +146,7 @@ bool TfrmMain::OpenDvd(const QString& path) {
         Dialogs().message(DialogService::Error, "Error", QString::fromStdString(error), DialogService::Ok, this);
         return false;
     }
-    TrackBar->setMinimum(0);
-    const int64_t n = FrameCount();
-    if (n > 0) {
-        const QSignalBlocker block(TrackBar);
-        TrackBar->setMaximum(low32(n - 1));
-    }
-    TrackBar->setEnabled(true);
+    SetTrackBarRange();
     std::string ignored;
     media_->run(&ignored);
     return true;

@@ -2,52 +2,23 @@
 #include "render/FrameSource.h"
 #include "render/RenderRun.h"
 #include "selection/Selection.h"
+#include "support/ClipMaker.h"
 #include "support/TestDirs.h"
 #include "tests/render/ScriptedPrompter.h"
 #include "video/MediaSource.h"
 #include "video/ScriptedMediaSource.h"
 
 #include <QDir>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 using namespace stillora;
 
-namespace {
-
-// Encodes numbered frames with the ffmpeg command line (H.264 with B-frames).
-bool makeNumberedClip(const QString& path, int frames, QSize size) {
-    QProcess ffmpeg;
-    ffmpeg.start("ffmpeg", {"-nostdin", "-v",
-                            "error",    "-y",
-                            "-f",       "rawvideo",
-                            "-pix_fmt", "bgra",
-                            "-s",       QString("%1x%2").arg(size.width()).arg(size.height()),
-                            "-r",       "25",
-                            "-i",       "-",
-                            "-c:v",     "libx264",
-                            "-bf",      "3",
-                            "-g",       "12",
-                            "-crf",     "12",
-                            "-pix_fmt", "yuv420p",
-                            path});
-    if (!ffmpeg.waitForStarted()) return false;
-    for (int n = 0; n < frames; ++n) {
-        const QImage image = ScriptedMediaSource::makeFrame(n, size);
-        ffmpeg.write(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes());
-        ffmpeg.waitForBytesWritten(5000);
-    }
-    ffmpeg.closeWriteChannel();
-    ffmpeg.waitForFinished(60000);
-    return ffmpeg.exitStatus() == QProcess::NormalExit && ffmpeg.exitCode() == 0;
-}
-
-} // namespace
-
 TEST(RealClip, RendersTheExactFramesOfAnEncodedClip) {
     test::ScratchDir dir;
     const QString clip = dir.file("clip.mp4");
-    ASSERT_TRUE(makeNumberedClip(clip, 40, QSize(160, 120)));
+    ASSERT_TRUE(test::makeClip(
+        clip, 40, {"-c:v", "libx264", "-bf", "3", "-g", "12", "-crf", "12", "-pix_fmt", "yuv420p"},
+        nullptr, QSize(160, 120)));
     auto media = createMediaSource();
     std::string error;
     ASSERT_TRUE(media->open(SourceKind::File, clip.toStdString(), &error)) << error;

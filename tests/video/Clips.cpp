@@ -1,6 +1,6 @@
 #include "Clips.h"
 
-#include "ClipMaker.h"
+#include "support/ClipMaker.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 // Exact frames, frame counts, colours and bad input for the FFmpeg media source.
-#include "ClipMaker.h"
+#include "support/ClipMaker.h"
 #include "Clips.h"
 
 #include "video/CaptureDevices.h"

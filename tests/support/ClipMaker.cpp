@@ -1,4 +1,4 @@
-#include "ClipMaker.h"
+#include "support/ClipMaker.h"
 
 #include "video/ScriptedMediaSource.h"
 

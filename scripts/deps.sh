@@ -9,6 +9,10 @@ packages=(
   libgtest-dev libbenchmark-dev
   ffmpeg fonts-dejavu-core
 )
+if [ "${1:-}" = "--list" ]; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
 if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -q

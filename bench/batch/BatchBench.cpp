@@ -10,6 +10,8 @@
 // the user stored; ffmpeg writes at -q:v 5, which gives stills of a similar
 // size (both averages are reported).
 
+#include "support/BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QDir>
@@ -18,42 +20,19 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
-#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <vector>
 
-extern char** environ;
 
 namespace {
 
 constexpr int kFirst = 100;
 constexpr int kFrames = 300;
-std::string g_clip;
 
 // Runs a command with its output thrown away; returns its exit status and
 // its peak resident memory (kB) in *peakKb.
-int spawnAndWait(const std::vector<std::string>& args, long* peakKb) {
-    std::vector<char*> argv;
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return -1;
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    if (peakKb) *peakKb = usage.ru_maxrss;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // Number and average size (kB) of the JPEG files in a folder.
 std::pair<int, double> stills(const QString& folder) {
@@ -78,11 +57,11 @@ void BM_BatchTool(benchmark::State& state) {
     double averageKb = 0;
     for (auto _ : state) {
         QTemporaryDir out;
-        const int status =
-            spawnAndWait({tool, "--quiet", "--settings", settings.toStdString(), "--frames",
-                          std::to_string(kFirst) + "-" + std::to_string(kFirst + kFrames - 1),
-                          "--out", out.path().toStdString(), g_clip},
-                         &peak);
+        const int status = stillora::bench::SpawnAndWait(
+            {tool, "--quiet", "--settings", settings.toStdString(), "--frames",
+             std::to_string(kFirst) + "-" + std::to_string(kFirst + kFrames - 1), "--out",
+             out.path().toStdString(), stillora::bench::Clip()},
+            &peak);
         const auto [count, kb] = stills(out.path());
         averageKb = kb;
         if (status != 0 || count != kFrames) state.SkipWithError("stillora-batch failed");
@@ -100,10 +79,10 @@ void BM_FfmpegCommandLine(benchmark::State& state) {
         QTemporaryDir out;
         const std::string pattern = QDir(out.path()).filePath("out%05d.jpg").toStdString();
         // Frame 100 starts at 4 s; an input seek decodes from the key frame before it.
-        const int status =
-            spawnAndWait({"ffmpeg", "-nostdin", "-v", "error", "-y", "-ss", "4", "-i", g_clip,
-                          "-frames:v", std::to_string(kFrames), "-q:v", "5", pattern},
-                         &peak);
+        const int status = stillora::bench::SpawnAndWait(
+            {"ffmpeg", "-nostdin", "-v", "error", "-y", "-ss", "4", "-i", stillora::bench::Clip(),
+             "-frames:v", std::to_string(kFrames), "-q:v", "5", pattern},
+            &peak);
         const auto [count, kb] = stills(out.path());
         averageKb = kb;
         if (status != 0 || count != kFrames) state.SkipWithError("ffmpeg failed");
@@ -120,27 +99,5 @@ BENCHMARK(BM_FfmpegCommandLine)->Unit(benchmark::kMillisecond)->UseRealTime()->I
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<char*> rest;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--clip=", 7) == 0)
-            g_clip = argv[i] + 7;
-        else
-            rest.push_back(argv[i]);
-    }
-    if (g_clip.empty()) {
-        g_clip = QDir::temp().filePath("stillora-batch-bench-1080p.mp4").toStdString();
-        if (!QFileInfo::exists(QString::fromStdString(g_clip)) &&
-            spawnAndWait({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-                          "testsrc2=size=1920x1080:rate=25", "-t", "20", "-c:v", "libx264", "-bf",
-                          "3", "-pix_fmt", "yuv420p", g_clip},
-                         nullptr) != 0) {
-            std::fprintf(stderr, "cannot make the clip with ffmpeg\n");
-            return 1;
-        }
-    }
-    int count = static_cast<int>(rest.size());
-    benchmark::Initialize(&count, rest.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return stillora::bench::RunBenchmarks(argc, argv, "stillora-batch-bench-1080p.mp4", 20);
 }

@@ -13,44 +13,26 @@
 #include "selection/Selection.h"
 #include "video/MediaSource.h"
 
+#include "support/BenchSupport.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QDir>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <cstring>
 #include <fstream>
-#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
-#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
-extern char** environ;
 
 namespace {
 
 using namespace stillora;
 
 constexpr int kFrames = 300;
-std::string g_clip;
-
-// Runs a command; returns its exit status and puts its peak resident memory (kB) in *peakKb.
-int spawnAndWait(const std::vector<std::string>& args, long* peakKb) {
-    std::vector<char*> argv;
-    for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    if (peakKb) *peakKb = usage.ru_maxrss;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 long residentKb() {
     std::ifstream statm("/proc/self/statm");
@@ -78,7 +60,7 @@ public:
 void BM_RenderRun(benchmark::State& state) {
     auto media = createMediaSource();
     std::string error;
-    if (!media->open(SourceKind::File, g_clip, &error)) {
+    if (!media->open(SourceKind::File, bench::Clip(), &error)) {
         state.SkipWithError(("cannot open the clip: " + error).c_str());
         return;
     }
@@ -119,9 +101,9 @@ void BM_FfmpegCommandLine(benchmark::State& state) {
         QTemporaryDir out;
         const std::string pattern = QDir(out.path()).filePath("out%05d.jpg").toStdString();
         const int status =
-            spawnAndWait({"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", g_clip, "-frames:v",
-                          std::to_string(kFrames), "-q:v", "5", pattern},
-                         &peak);
+            bench::SpawnAndWait({"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", bench::Clip(),
+                                 "-frames:v", std::to_string(kFrames), "-q:v", "5", pattern},
+                                &peak);
         if (status != 0) state.SkipWithError("ffmpeg failed");
     }
     state.counters["fps"] =
@@ -132,7 +114,7 @@ void BM_FfmpegCommandLine(benchmark::State& state) {
 // The parts of a render frame on their own: fetching, and writing a still.
 void BM_SeekAndGrab(benchmark::State& state) {
     auto media = createMediaSource();
-    if (!media->open(SourceKind::File, g_clip, nullptr)) {
+    if (!media->open(SourceKind::File, bench::Clip(), nullptr)) {
         state.SkipWithError("cannot open the clip");
         return;
     }
@@ -149,7 +131,7 @@ void BM_SeekAndGrab(benchmark::State& state) {
 void BM_WriteStill(benchmark::State& state) {
     auto media = createMediaSource();
     QImage picture;
-    if (!media->open(SourceKind::File, g_clip, nullptr) || !media->seek(50, nullptr) ||
+    if (!media->open(SourceKind::File, bench::Clip(), nullptr) || !media->seek(50, nullptr) ||
         !media->grab(picture)) {
         state.SkipWithError("cannot open the clip");
         return;
@@ -169,27 +151,5 @@ BENCHMARK(BM_FfmpegCommandLine)->Unit(benchmark::kMillisecond)->UseRealTime()->I
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<char*> rest;
-    for (int i = 0; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--clip=", 7) == 0)
-            g_clip = argv[i] + 7;
-        else
-            rest.push_back(argv[i]);
-    }
-    if (g_clip.empty()) {
-        g_clip = QDir::temp().filePath("stillora-bench-1080p.mp4").toStdString();
-        if (!QFileInfo::exists(QString::fromStdString(g_clip)) &&
-            spawnAndWait({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-                          "testsrc2=size=1920x1080:rate=25", "-t", "14", "-c:v", "libx264", "-bf",
-                          "3", "-pix_fmt", "yuv420p", g_clip},
-                         nullptr) != 0) {
-            std::fprintf(stderr, "cannot make the clip with ffmpeg\n");
-            return 1;
-        }
-    }
-    int count = static_cast<int>(rest.size());
-    benchmark::Initialize(&count, rest.data());
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return stillora::bench::RunBenchmarks(argc, argv, "stillora-bench-1080p.mp4", 14);
 }

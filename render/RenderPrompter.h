@@ -16,6 +16,16 @@ public:
     virtual ~RenderPrompter() = default;
     // Shows `text` with the buttons (an OR of Button) and returns the one chosen.
     virtual Button ask(Kind kind, const QString& text, int buttons) = 0;
+
+    // A still could not be written to `path` for `reason`: Yes cancels the
+    // run, No goes on with the next frame. By default the error question is
+    // asked through ask(); a tool without a person answers it itself.
+    virtual Button writeFailed(const QString& path, const QString& reason) {
+        return ask(Error,
+                   QStringLiteral("Error converting frame:\n") + reason + QStringLiteral("\n\n") +
+                       path + QStringLiteral("\n\nDo you want to cancel the current process?"),
+                   Yes | No);
+    }
 };
 
 } // namespace stillora

@@ -191,13 +191,7 @@ bool RenderRun::ProcessFrame(TSelection& selection, int64_t frame) {
             QString error;
             if (writesStills() && !WriteStill(dest_, lastFramePath_, settings_.stillType,
                                               settings_.jpegQuality, &error)) {
-                const auto answer = prompter_->ask(
-                    RenderPrompter::Error,
-                    QStringLiteral("Error converting frame:\n") + error + QStringLiteral("\n\n") +
-                        lastFramePath_ +
-                        QStringLiteral("\n\nDo you want to cancel the current process?"),
-                    RenderPrompter::Yes | RenderPrompter::No);
-                if (answer == RenderPrompter::Yes) {
+                if (prompter_->writeFailed(lastFramePath_, error) == RenderPrompter::Yes) {
                     stopRequested_ = true;
                     return true; // F10 and F11 are left out
                 }

@@ -123,13 +123,13 @@ public:
                   std::function<void(const QString&)> note)
         : state_(state), fail_(std::move(fail)), note_(std::move(note)) {}
 
-    Button ask(Kind kind, const QString& text, int buttons) override {
-        if (kind == Error && buttons == (Yes | No) &&
-            text.startsWith(QLatin1String("Error converting frame"))) {
-            if (!state_.keep && !state_.failed)
-                fail_(QStringLiteral("cannot write the still: ") + writeReason(text));
-            return No; // do not cancel: go on with the next frame
-        }
+    Button writeFailed(const QString&, const QString& reason) override {
+        if (!state_.keep && !state_.failed)
+            fail_(QStringLiteral("cannot write the still: ") + oneLine(reason));
+        return No; // do not cancel: go on with the next frame
+    }
+
+    Button ask(Kind, const QString& text, int buttons) override {
         note_(oneLine(text));
         if (buttons & Yes) return Yes;
         if (buttons & Ok) return Ok;
@@ -137,14 +137,6 @@ public:
     }
 
 private:
-    // "Error converting frame:\n<reason>\n\n<path>\n\n<question>"
-    static QString writeReason(const QString& text) {
-        const int start = text.indexOf(QLatin1Char('\n'));
-        const int end = text.indexOf(QLatin1String("\n\n"), start + 1);
-        if (start < 0 || end < 0) return oneLine(text);
-        return oneLine(text.mid(start + 1, end - start - 1));
-    }
-
     FrameState& state_;
     std::function<void(const QString&)> fail_;
     std::function<void(const QString&)> note_;

@@ -58,7 +58,7 @@ TEST(ThumbnailDecoder, BmpAndGreyJpegPicturesDecode) {
 
 TEST(ThumbnailDecoder, BrokenOrMissingFilesGiveNoPictureAndDoNotEndTheProgram) {
     ScratchDir dir;
-    WriteBytes(dir.file("garbage.jpg"), QByteArray("\xFF\xD8\xFF\xE0 not really a jpeg", 24));
+    WriteBytes(dir.file("garbage.jpg"), QByteArray::fromHex("ffd8ffe0") + " not really a jpeg");
     WriteBytes(dir.file("empty.jpg"), QByteArray());
     WriteBytes(dir.file("text.bmp"), QByteArray("BM but nothing else"));
     EXPECT_TRUE(DecodeThumbnail(dir.file("garbage.jpg"), kBox).isNull());

@@ -7,6 +7,7 @@
 #include "selection/SelectionFile.h"
 #include "views/DialogService.h"
 #include "views/VideoWindow.h"
+#include "views/mediainfo/MediaInfoBox.h"
 #include "views/pages/ConfigPage.h"
 #include "views/pages/FinalizePage.h"
 #include "views/viewer/ImageViewer.h"
@@ -445,6 +446,7 @@ QWidget* TfrmMain::buildSelectSourcePage() {
     SpeedButton2 = named(new QToolButton, "SpeedButton2");
     SpeedButton2->setText("?");
     SpeedButton2->setToolTip("Media information");
+    connect(SpeedButton2, &QToolButton::clicked, this, [this] { showMediaInfo(edtFiles->text(), this); });
 
     edtURL = named(new QLineEdit, "edtURL");
     connect(edtURL, &QLineEdit::textChanged, this, &TfrmMain::edtURLChange);

@@ -475,6 +475,17 @@ TEST_F(MainWindowTest, ARenderWritesEverySelectedFrameThroughItsChain) {
     amount->Value.u.lVal = 0;
 }
 
+TEST_F(MainWindowTest, TheQuestionMarkButtonDescribesTheChosenFile) {
+    make();
+    window->SetActivePage(TfrmMain::kwSelectSource);
+    window->edtFiles->setText(dir.file("missing.avi"));
+    window->SpeedButton2->click();
+    ASSERT_EQ(answers->asked.size(), 1u);
+    EXPECT_EQ(answers->asked[0].kind, DialogService::Information);
+    EXPECT_TRUE(answers->asked[0].text.startsWith("Media Info for:\r\n\r\n" + dir.file("missing.avi")))
+        << answers->asked[0].text.toStdString();
+}
+
 TEST(Artwork, IconsAndLogoAreDrawn) {
     for (auto glyph : {art::Glyph::Play, art::Glyph::IntervalRoot, art::Glyph::Chain}) {
         const QImage image = art::icon(glyph).pixmap(16, 16).toImage();

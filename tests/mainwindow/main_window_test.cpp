@@ -482,7 +482,7 @@ TEST_F(MainWindowTest, TheQuestionMarkButtonDescribesTheChosenFile) {
     window->SpeedButton2->click();
     ASSERT_EQ(answers->asked.size(), 1u);
     EXPECT_EQ(answers->asked[0].kind, DialogService::Information);
-    EXPECT_TRUE(answers->asked[0].text.startsWith("Media Info for:\r\n\r\n" + dir.file("missing.avi")))
+    EXPECT_TRUE(answers->asked[0].text.startsWith("Media Info for:\r\n\r\nmissing.avi\r\n"))
         << answers->asked[0].text.toStdString();
 }
 

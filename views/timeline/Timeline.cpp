@@ -438,9 +438,4 @@ void TfrmTimeline::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
-void TfrmTimeline::hideEvent(QHideEvent* event) {
-    if (rendering_) stopRequested_ = true;
-    QWidget::hideEvent(event);
-}
-
 } // namespace stillora

@@ -86,7 +86,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
 
 private:
     struct Cell {

@@ -7,6 +7,7 @@
 #include "selection/SelectionFile.h"
 #include "views/DialogService.h"
 #include "views/VideoWindow.h"
+#include "views/browser/GraphicSelector.h"
 #include "views/mediainfo/MediaInfoBox.h"
 #include "views/pages/ConfigPage.h"
 #include "views/pages/FinalizePage.h"
@@ -207,6 +208,7 @@ TfrmMain::TfrmMain(std::unique_ptr<MediaSource> media, SettingsStore* settings, 
     buildWindow();
     FormCreate();
     frmRender = std::make_unique<TfrmRender>();
+    frmGraphicSelector = std::make_unique<TfrmGraphicSelector>();
     connect(frmRender.get(), &TfrmRender::closed, this, [this] { tlbRender->setChecked(false); });
 }
 
@@ -216,6 +218,7 @@ TfrmMain::~TfrmMain() {
     media_->setFrameNotifier({});
     media_->close();
     frmRender.reset();
+    frmGraphicSelector.reset();
     CaptureStack_.reset();
     treeModel_->Clear();
 }

@@ -82,6 +82,7 @@ private:
 class TConfigPage;
 class TFinalizePage;
 class TfrmRender;
+class TfrmGraphicSelector;
 
 class TfrmMain : public QWidget, public RenderHost {
     Q_OBJECT
@@ -155,6 +156,7 @@ public:
     void runStarted(bool preview) override;
     void runEnded(bool preview) override;
     EffectApplier effectApplier() override;
+    void showImageBrowser(const QString& folder, const QString& mask) override;
 
 signals:
     // A source was opened; its selection list file may be read now.
@@ -302,6 +304,8 @@ public:
     QWidget* pnlSelContainerFilters = nullptr;
     // The image viewer (a window of its own, owned here).
     std::unique_ptr<TfrmRender> frmRender;
+    // The browser of exported stills, shown after a numbered-frames render.
+    std::unique_ptr<TfrmGraphicSelector> frmGraphicSelector;
     // Config and Finalize pages
     TConfigPage* ConfigPage = nullptr;
     TFinalizePage* FinalizePage = nullptr;

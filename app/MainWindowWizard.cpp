@@ -7,6 +7,7 @@
 #include "app/settings/SettingsBinder.h"
 #include "pluginhost/EffectChain.h"
 #include "views/DialogService.h"
+#include "views/browser/GraphicSelector.h"
 #include "views/pages/ConfigPage.h"
 #include "views/pages/FinalizePage.h"
 
@@ -237,6 +238,10 @@ void TfrmMain::runEnded(bool preview) {
     btnBack->setEnabled(true);
     btnCancel->setVisible(activePage_ != kwFinish);
     if (!preview) btnFinish->setEnabled(true);
+}
+
+void TfrmMain::showImageBrowser(const QString& folder, const QString& mask) {
+    if (frmGraphicSelector) frmGraphicSelector->showFolder(folder, mask);
 }
 
 EffectApplier TfrmMain::effectApplier() {

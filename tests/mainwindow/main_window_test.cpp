@@ -8,6 +8,7 @@
 #include "support/TestDirs.h"
 #include "pluginhost/PluginLoader.h"
 #include "video/NullMediaSource.h"
+#include "views/browser/GraphicSelector.h"
 #include "views/pages/ConfigPage.h"
 #include "views/pages/FinalizePage.h"
 #include "video/ScriptedMediaSource.h"
@@ -457,6 +458,7 @@ TEST_F(MainWindowTest, ARenderWritesEverySelectedFrameThroughItsChain) {
     EXPECT_TRUE(window->btnFinish->isEnabled());
     EXPECT_FALSE(window->btnCancel->isVisible());
     EXPECT_TRUE(window->KWNodes->isEnabled());
+    EXPECT_TRUE(window->frmGraphicSelector->isVisible()) << "the browser shows the exported stills";
     const QStringList files = QDir(dir.file("out")).entryList(QDir::Files, QDir::Name);
     ASSERT_EQ(files.size(), 2) << files.join(' ').toStdString();
     const QImage first(QDir(dir.file("out")).filePath(files[0]));

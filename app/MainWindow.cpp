@@ -8,6 +8,8 @@
 #include "views/DialogService.h"
 #include "views/VideoWindow.h"
 #include "views/browser/GraphicSelector.h"
+#include "views/timeline/GetFrame.h"
+#include "views/timeline/Timeline.h"
 #include "views/mediainfo/MediaInfoBox.h"
 #include "views/pages/ConfigPage.h"
 #include "views/pages/FinalizePage.h"
@@ -209,6 +211,8 @@ TfrmMain::TfrmMain(std::unique_ptr<MediaSource> media, SettingsStore* settings, 
     FormCreate();
     frmRender = std::make_unique<TfrmRender>();
     frmGraphicSelector = std::make_unique<TfrmGraphicSelector>();
+    frmTimeline = std::make_unique<TfrmTimeline>(*this, this);
+    frmGetFrame = std::make_unique<TfrmGetFrame>(this);
     connect(frmRender.get(), &TfrmRender::closed, this, [this] { tlbRender->setChecked(false); });
 }
 
@@ -217,6 +221,8 @@ TfrmMain::~TfrmMain() {
     media_->setFrameCallback({});
     media_->setFrameNotifier({});
     media_->close();
+    frmTimeline.reset();
+    frmGetFrame.reset();
     frmRender.reset();
     frmGraphicSelector.reset();
     CaptureStack_.reset();
@@ -271,7 +277,8 @@ void TfrmMain::buildActions() {
     actLoad = makeAction(this, "actLoad", "Load", kLoadSelectionsHint, Glyph::Load);
     actSave = makeAction(this, "actSave", "Save", kSaveSelectionsHint, Glyph::Save);
     actCut = makeAction(this, "actCut", "Delete", "Delete selected node.", Glyph::Delete);
-    actTimeline = makeAction(this, "actTimeline", "Timeline", "Show the render timeline.", Glyph::Timeline);
+    actTimeline = makeAction(this, "actTimeline", "Show Timeline", "Beta Version.\r\nShow rendering timeline.",
+                             Glyph::Timeline);
 
     connect(actMarkIn, &QAction::triggered, this, &TfrmMain::actMarkInExecute);
     connect(actMarkOut, &QAction::triggered, this, &TfrmMain::actMarkOutExecute);
@@ -284,6 +291,7 @@ void TfrmMain::buildActions() {
     connect(actCut, &QAction::triggered, this, &TfrmMain::actCutExecute);
     connect(actSave, &QAction::triggered, this, &TfrmMain::actSaveExecute);
     connect(actLoad, &QAction::triggered, this, &TfrmMain::actLoadExecute);
+    connect(actTimeline, &QAction::triggered, this, [this] { frmTimeline->ShowTimeline(); });
 }
 
 void TfrmMain::buildWindow() {

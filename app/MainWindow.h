@@ -9,6 +9,7 @@
 #include "selection/SelectionTree.h"
 #include "video/MediaSource.h"
 #include "views/pages/RenderHost.h"
+#include "views/timeline/TimelineHost.h"
 
 #include <QIcon>
 #include <QImage>
@@ -83,8 +84,10 @@ class TConfigPage;
 class TFinalizePage;
 class TfrmRender;
 class TfrmGraphicSelector;
+class TfrmTimeline;
+class TfrmGetFrame;
 
-class TfrmMain : public QWidget, public RenderHost {
+class TfrmMain : public QWidget, public RenderHost, public TimelineHost {
     Q_OBJECT
 public:
     enum Page { kwWelcome = 0, kwSelectSource, kwSelect, kwIP, kwExport, kwFinish, PageCount };
@@ -157,6 +160,14 @@ public:
     void runEnded(bool preview) override;
     EffectApplier effectApplier() override;
     void showImageBrowser(const QString& folder, const QString& mask) override;
+
+    // What the timeline window and the frame picker need of the window.
+    std::vector<TSelection*> selectionList() override;
+    TSelection& captureStack() override { return *CaptureStack_; }
+    bool seekAndGrab(int64_t frame, QImage& picture) override;
+    void seekTo(int64_t frame) override { SeekToFrame(frame, false); }
+    void addSelection(std::unique_ptr<TSelection> selection) override;
+    void showFrameInViewer(const TSelection& selection, const QImage* picture) override;
 
 signals:
     // A source was opened; its selection list file may be read now.
@@ -306,6 +317,9 @@ public:
     std::unique_ptr<TfrmRender> frmRender;
     // The browser of exported stills, shown after a numbered-frames render.
     std::unique_ptr<TfrmGraphicSelector> frmGraphicSelector;
+    // The render timeline and the live frame picker.
+    std::unique_ptr<TfrmTimeline> frmTimeline;
+    std::unique_ptr<TfrmGetFrame> frmGetFrame;
     // Config and Finalize pages
     TConfigPage* ConfigPage = nullptr;
     TFinalizePage* FinalizePage = nullptr;

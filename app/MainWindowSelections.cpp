@@ -6,6 +6,8 @@
 #include "pluginhost/EffectChain.h"
 #include "selection/SelectionFile.h"
 #include "views/DialogService.h"
+#include "views/timeline/GetFrame.h"
+#include "views/timeline/Timeline.h"
 #include "views/viewer/ImageViewer.h"
 
 #include <QAction>
@@ -59,7 +61,8 @@ void TfrmMain::AddCurrentSelection() {
     try {
         if (CurrentSourceKind != 0)
             treeModel_->AddSelectionToTree(NewSelection(in, out, CurrentSourceKind, *CaptureStack_, CaptureBufferActive));
-        // Picking one frame out of the live ring needs the frame picker window.
+        else if (auto picked = PickFromCaptureStack(*frmGetFrame, *CaptureStack_, CaptureBufferActive))
+            treeModel_->AddSelectionToTree(std::move(picked));
     } catch (const std::exception&) {
     }
     UpdateNextButton();
@@ -67,6 +70,7 @@ void TfrmMain::AddCurrentSelection() {
 
 void TfrmMain::actNewExecute() {
     treeModel_->Clear();
+    if (frmTimeline) frmTimeline->RefreshGrid();
     UpdateNextButton();
 }
 
@@ -85,6 +89,7 @@ void TfrmMain::actCutExecute() {
             ActivateNode(next);
         }
     }
+    if (frmTimeline) frmTimeline->RefreshGrid();
     UpdateNextButton();
 }
 
@@ -130,6 +135,8 @@ void TfrmMain::ActivateNode(const QModelIndex& node) {
             QImage frame;
             if (GrabToBitmap(frame)) UpdateViewer(selection, frame);
         }
+    } else if (kind == SelectionTree::IntervalRoot) {
+        if (frmTimeline) frmTimeline->ShowLiveSelection(selection);
     } else if (kind == SelectionTree::FrameRoot || kind == SelectionTree::InPointNode ||
                kind == SelectionTree::OutPointNode) {
         const int slot = kind == SelectionTree::OutPointNode ? selection->IconsCount() - 1 : 0;
@@ -144,6 +151,27 @@ void TfrmMain::ActivateNode(const QModelIndex& node) {
     lblStop->setText(QString::number(TrackBar->SelEnd()));
 }
 
+std::vector<TSelection*> TfrmMain::selectionList() {
+    std::vector<TSelection*> result;
+    for (const auto& selection : SelectionList_) result.push_back(selection.get());
+    return result;
+}
+
+bool TfrmMain::seekAndGrab(int64_t frame, QImage& picture) {
+    SeekToFrame(frame, false);
+    return GrabToBitmap(picture);
+}
+
+void TfrmMain::addSelection(std::unique_ptr<TSelection> selection) {
+    treeModel_->AddSelectionToTree(std::move(selection));
+    UpdateNextButton();
+}
+
+void TfrmMain::showFrameInViewer(const TSelection& selection, const QImage* picture) {
+    if (picture) UpdateViewer(&selection, *picture);
+    if (frmRender && !frmRender->isVisible()) frmRender->show();
+}
+
 void TfrmMain::actSaveExecute() {
     const QString error = SaveSelectionsForSource(SourceName, *treeModel_);
     if (!error.isEmpty()) Dialogs().message(DialogService::Error, QString(), error, DialogService::Ok, this);
@@ -152,6 +180,7 @@ void TfrmMain::actSaveExecute() {
 void TfrmMain::actLoadExecute() {
     const QString error = LoadSelectionsForSource(SourceName, *treeModel_, plugins_);
     if (!error.isEmpty()) Dialogs().message(DialogService::Error, QString(), error, DialogService::Ok, this);
+    if (frmTimeline) frmTimeline->RefreshGrid();
     UpdateNextButton();
 }
 

@@ -6,6 +6,7 @@
 #include "selection/SelectionFile.h"
 #include "views/DialogService.h"
 #include "views/VideoWindow.h"
+#include "views/timeline/Timeline.h"
 
 #include <QAction>
 #include <QApplication>
@@ -86,6 +87,7 @@ bool TfrmMain::OpenSource(int kind, const QString& name) {
         SourceOpened = false;
         TrackBar->setEnabled(false);
     }
+    if (frmTimeline) frmTimeline->RefreshGrid();
     UpdateNextButton();
     return opened;
 }

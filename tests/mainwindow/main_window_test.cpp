@@ -10,6 +10,9 @@
 #include "video/NullMediaSource.h"
 #include "views/browser/GraphicSelector.h"
 #include "views/pages/ConfigPage.h"
+#include "views/timeline/FrameGrid.h"
+#include "views/timeline/GetFrame.h"
+#include "views/timeline/Timeline.h"
 #include "views/pages/FinalizePage.h"
 #include "video/ScriptedMediaSource.h"
 #include "views/DialogService.h"
@@ -26,6 +29,7 @@
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -361,6 +365,40 @@ TEST_F(MainWindowTest, LiveFramesFillTheRingNewestBeforeIndex) {
     const size_t calls = media->calls().size();
     window->SeekToFrame(3, false);
     EXPECT_EQ(media->calls().size(), calls);
+}
+
+TEST_F(MainWindowTest, LiveAddSelectionPicksAFrameOutOfTheRing) {
+    make();
+    media->setDevices({{"Test Camera", "/dev/video9"}});
+    window->SetActivePage(TfrmMain::kwSelectSource);
+    window->btnCapture->click();
+    window->SetActivePage(TfrmMain::kwSelect);
+    ASSERT_TRUE(window->SourceOpened);
+    media->pushLiveFrames(30); // frames 0..29; the ring's write position is 5
+
+    // The picker opens on the write position; take the column after it.
+    int startColumn = -1;
+    QTimer::singleShot(0, window->frmGetFrame.get(), [&] {
+        startColumn = window->frmGetFrame->grdTimeLine->currentColumn();
+        window->frmGetFrame->grdTimeLine->setCurrentColumn(6);
+        window->frmGetFrame->Button1->click();
+    });
+    window->actAddCurrentSelection->trigger();
+    EXPECT_EQ(startColumn, 5);
+    ASSERT_EQ(window->Tree().rowCount(), 1);
+    TSelection* still = SelectionTree::SelectionOf(root(0));
+    EXPECT_TRUE(still->Caption.startsWith("Frame_"));
+    QImage picture;
+    ASSERT_TRUE(still->CachedSlots[0]->load(picture));
+    EXPECT_EQ(ScriptedMediaSource::readNumber(picture), 6) << "slot 6 holds frame 6";
+
+    // Cancelling the picker adds nothing.
+    QTimer::singleShot(0, window->frmGetFrame.get(), [&] { window->frmGetFrame->Button2->click(); });
+    window->actAddCurrentSelection->trigger();
+    EXPECT_EQ(window->Tree().rowCount(), 1);
+
+    window->actTimeline->trigger();
+    EXPECT_TRUE(window->frmTimeline->isVisible());
 }
 
 TEST_F(MainWindowTest, NoCaptureDeviceMeansALiveOpenFails) {

@@ -42,6 +42,9 @@ class SettingsStore;
 class TVideoWindow;
 namespace art { class Animation; }
 
+// The slider holds 32-bit positions: a frame number goes on it by its low 32 bits.
+inline int low32(int64_t frame) { return static_cast<int>(static_cast<uint32_t>(frame)); }
+
 // The position slider: a slider that also shows the in/out marks.
 class TTrackBar : public QSlider {
     Q_OBJECT

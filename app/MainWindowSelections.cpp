@@ -16,10 +16,6 @@
 
 namespace stillora {
 
-namespace {
-int low32(int64_t frame) { return static_cast<int>(static_cast<uint32_t>(frame)); }
-} // namespace
-
 void TfrmMain::actMarkInExecute() {
     TrackBar->SetSelStart(TrackBar->value());
     lblStart->setText(QString::number(TrackBar->SelStart()));

@@ -29,7 +29,6 @@ struct WaitCursor {
     ~WaitCursor() { QApplication::restoreOverrideCursor(); }
 };
 
-int low32(int64_t frame) { return static_cast<int>(static_cast<uint32_t>(frame)); }
 } // namespace
 
 QString TfrmMain::StripQuotes(const QString& text) {
@@ -305,8 +304,10 @@ bool TfrmMain::AllocateCaptureStack() {
 }
 
 void TfrmMain::GrabberBuffer(const QImage& frame) {
-    // Runs on the decoding thread.
-    if (!CaptureBufferActive || CurrentSourceKind != 0 || !CaptureStack_) return;
+    // Runs on the decoding thread. The handler is installed for live sources
+    // only, and CaptureBufferActive is lowered before any other open or close,
+    // so the flag alone says whether this frame belongs in the ring.
+    if (!CaptureBufferActive || !CaptureStack_) return;
     std::lock_guard<std::mutex> lock(CaptureStack_->SlotLock);
     const int count = CaptureStack_->IconsCount();
     if (count == 0) return;

@@ -13,12 +13,7 @@ namespace {
 // be computed in parallel.
 
 inline uint32_t Mix(uint32_t x) {
-    x ^= x >> 16;
-    x *= 0x7feb352du;
-    x ^= x >> 15;
-    x *= 0x846ca68bu;
-    x ^= x >> 16;
-    return x;
+    return stillora::RandomMix(x);
 }
 
 std::mutex g_lock;
@@ -65,6 +60,16 @@ void FillReversedTriples(uint32_t* out, size_t count, uint32_t low, uint32_t key
 } // namespace
 
 namespace stillora {
+bool TakeDraws(size_t count, uint32_t* low, uint32_t* key) {
+    std::lock_guard<std::mutex> guard(g_lock);
+    const uint32_t l = uint32_t(g_counter);
+    if ((uint64_t(1) << 32) - l < count) return false;
+    *low = l;
+    *key = KeyFor(uint32_t(g_counter >> 32));
+    g_counter += count;
+    return true;
+}
+
 void RandomWordsReversedTriples(uint32_t* out, size_t count) {
     std::lock_guard<std::mutex> guard(g_lock);
     const uint32_t low = uint32_t(g_counter);

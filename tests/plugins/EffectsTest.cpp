@@ -293,6 +293,45 @@ TEST(Skarrow, DrawsRedGreenBluePerPixelFromTheSharedGenerator) {
     }
 }
 
+TEST(Skarrow, WideRowsMatchTheDrawsTakenOneByOneAndLeaveTheSequenceAfterThem) {
+    const Plugin& p = Load("Skarrow.so");
+    ParamRestorer restore(p);
+    // 150 pixels: rows of 450 bytes, long enough for the whole-block vector
+    // paths and with a remainder for the per-byte tail. Pale and dark
+    // corners push results past both clamps.
+    const TPluginBitmap mixed = Noise(150, 5, 3);
+    const TPluginBitmap picture = MakePicture(150, 5, [&](int32_t x, int32_t y) {
+        const uint32_t edge[4] = {0, 255, 1, 254};
+        if ((x + y) % 5 == 0) return Rgb(edge[x % 4], edge[(x + 1) % 4], edge[(y + x / 4) % 4]);
+        return mixed.pixel(x, y);
+    });
+    // 256: the largest amount on the vector paths; 257: just past it.
+    for (auto [amount, mono] : {std::pair{200, false},
+                                {256, false},
+                                {255, false},
+                                {2, false},
+                                {37, false},
+                                {257, false},
+                                {200, true}}) {
+        p.setInt(0, amount);
+        p.setBool(1, mono);
+        stillora_random_seed(4321);
+        const TPluginBitmap out = Apply(p, picture);
+        const int32_t next = stillora_random(1 << 30);
+        stillora_random_seed(4321);
+        const TPluginBitmap expected = MakePicture(150, 5, [&](int32_t x, int32_t y) {
+            int v[3], n = 0;
+            for (int c = 0; c < 3; ++c) {
+                if (c == 0 || !mono) n = stillora_random(amount) - amount / 2;
+                v[c] = std::clamp(Ch(picture.pixel(x, y), c) + n, 0, 255);
+            }
+            return FromChannels(v);
+        });
+        EXPECT_TRUE(SamePixels(out, expected)) << "amount " << amount << " mono " << mono;
+        EXPECT_EQ(stillora_random(1 << 30), next) << "amount " << amount << " mono " << mono;
+    }
+}
+
 TEST(Skarrow, MonochromeKeepsGreyGreyAndRunsDiffer) {
     const Plugin& p = Load("Skarrow.so");
     ParamRestorer restore(p);

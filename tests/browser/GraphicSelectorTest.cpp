@@ -1,5 +1,6 @@
 // The exported images browser window: listing, status texts, scanning,
 // deleting with its questions, the thumbnail-size frame.
+#include "support/ScriptedDialogsScope.h"
 #include "views/browser/GraphicSelector.h"
 #include "BrowserTestSupport.h"
 #include "support/TestDirs.h"
@@ -23,12 +24,6 @@ namespace {
 
 class GraphicSelector : public ::testing::Test {
 protected:
-    void SetUp() override {
-        auto scripted = std::make_unique<ScriptedDialogs>();
-        dialogs = scripted.get();
-        SetDialogs(std::move(scripted));
-    }
-    void TearDown() override { SetDialogs(nullptr); }
 
     // Writes stills named frame_001.jpg ... in `dir`.
     static void WriteFrames(const ScratchDir& dir, int count, const QString& ext = "jpg",
@@ -51,7 +46,8 @@ protected:
         return names;
     }
 
-    ScriptedDialogs* dialogs = nullptr;
+    stillora::test::ScriptedDialogsScope scripted_;
+    ScriptedDialogs* dialogs = scripted_.get();
 };
 
 // --- Listing and status texts ---------------------------------------------

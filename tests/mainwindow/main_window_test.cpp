@@ -5,6 +5,7 @@
 #include "app/MainWindow.h"
 #include "app/settings/SettingsStore.h"
 #include "selection/SelectionFile.h"
+#include "support/ScriptedDialogsScope.h"
 #include "support/TestDirs.h"
 #include "pluginhost/PluginLoader.h"
 #include "video/NullMediaSource.h"
@@ -39,15 +40,9 @@ namespace {
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        auto dialogs = std::make_unique<ScriptedDialogs>();
-        answers = dialogs.get();
-        SetDialogs(std::move(dialogs));
-        SetCacheFolder(dir.path());
-    }
+    void SetUp() override { SetCacheFolder(dir.path()); }
     void TearDown() override {
         window.reset();
-        SetDialogs(nullptr);
         SetCacheFolder(QString());
     }
 
@@ -77,7 +72,8 @@ protected:
     }
 
     test::ScratchDir dir;
-    ScriptedDialogs* answers = nullptr;
+    test::ScriptedDialogsScope scripted_;
+    ScriptedDialogs* answers = scripted_.get();
     ScriptedMediaSource* media = nullptr;
     std::unique_ptr<TfrmMain> window;
 };

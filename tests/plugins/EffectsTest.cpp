@@ -169,19 +169,30 @@ TEST(ToravineGlow, BorderPixelsMirrorOffsetsPointingOutward) {
     EXPECT_EQ(out.pixel(9, 0), Rgb(40, 40, 40));
 }
 
-TEST(ToravineGlow, MatchesReferenceAtEverySizeAndChannelChoice) {
-    const Plugin& p = Load("Toravine.so");
+// Runs a plug-in whose first three switches pick the red, green and blue
+// channels over noise pictures of every size, for each channel mask, and
+// compares with `reference`.
+template <typename Reference, typename Seed>
+void ExpectChannelEffectMatches(const char* file, std::initializer_list<int> masks, Seed seed,
+                                Reference reference) {
+    const Plugin& p = Load(file);
     ParamRestorer restore(p);
     for (auto [w, h] : kSizes) {
-        const TPluginBitmap picture = Noise(w, h, uint32_t(w * 31 + h));
-        for (int mask : {7, 6, 1}) {
+        const TPluginBitmap picture = Noise(w, h, seed(w, h));
+        for (int mask : masks) {
             const bool on[3] = {bool(mask & 1), bool(mask & 2), bool(mask & 4)};
             for (int c = 0; c < 3; ++c)
                 p.setBool(c, on[c]);
-            ASSERT_TRUE(SamePixels(Apply(p, picture), GlowReference(picture, on)))
-                << w << "x" << h << " mask " << mask;
+            ASSERT_TRUE(SamePixels(Apply(p, picture), reference(picture, on)))
+                << file << " " << w << "x" << h << " mask " << mask;
         }
     }
+}
+
+TEST(ToravineGlow, MatchesReferenceAtEverySizeAndChannelChoice) {
+    ExpectChannelEffectMatches(
+        "Toravine.so", {7, 6, 1}, [](int32_t w, int32_t h) { return uint32_t(w * 31 + h); },
+        [](const TPluginBitmap& picture, const bool* on) { return GlowReference(picture, on); });
 }
 
 TEST(ToravineGlow, FourthChannelAloneChangesNothing) {
@@ -240,18 +251,11 @@ TEST(Antialias, OnePixelWidePictureAveragesOnlyUpperAndLower) {
 }
 
 TEST(Antialias, MatchesReferenceAtEverySizeAndChannelChoice) {
-    const Plugin& p = Load("Antialias.so");
-    ParamRestorer restore(p);
-    for (auto [w, h] : kSizes) {
-        const TPluginBitmap picture = Noise(w, h, uint32_t(w + 7 * h));
-        for (int mask : {7, 5, 2}) {
-            const bool on[3] = {bool(mask & 1), bool(mask & 2), bool(mask & 4)};
-            for (int c = 0; c < 3; ++c)
-                p.setBool(c, on[c]);
-            ASSERT_TRUE(SamePixels(Apply(p, picture), AntialiasReference(picture, on)))
-                << w << "x" << h << " mask " << mask;
-        }
-    }
+    ExpectChannelEffectMatches(
+        "Antialias.so", {7, 5, 2}, [](int32_t w, int32_t h) { return uint32_t(w + 7 * h); },
+        [](const TPluginBitmap& picture, const bool* on) {
+            return AntialiasReference(picture, on);
+        });
 }
 
 // ---- Skarrow noise ----------------------------------------------------------

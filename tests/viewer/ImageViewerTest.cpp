@@ -1,3 +1,4 @@
+#include "support/ScriptedDialogsScope.h"
 #include "views/viewer/ImageViewer.h"
 #include "ViewerTestSupport.h"
 #include "support/TestDirs.h"
@@ -39,12 +40,6 @@ QString checkedZoom(TfrmRender& viewer) {
 
 class ImageViewerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        auto scripted = std::make_unique<ScriptedDialogs>();
-        dialogs = scripted.get();
-        SetDialogs(std::move(scripted));
-    }
-    void TearDown() override { SetDialogs(nullptr); }
 
     // Runs Files > Save as... with `whileOpen` acting inside the save dialog.
     void saveAs(TfrmRender& viewer, const std::function<void(TfrmImageProperties&)>& whileOpen) {
@@ -59,7 +54,8 @@ protected:
         viewer.Saveas1->trigger();
     }
 
-    ScriptedDialogs* dialogs = nullptr;
+    stillora::test::ScriptedDialogsScope scripted_;
+    ScriptedDialogs* dialogs = scripted_.get();
     stillora::test::ScratchDir dir;
 };
 

@@ -1,3 +1,4 @@
+#include "support/ScriptedDialogsScope.h"
 #include "views/viewer/SaveImageDialog.h"
 #include "ViewerTestSupport.h"
 #include "support/TestDirs.h"
@@ -35,12 +36,6 @@ QImage testPicture() {
 
 class SaveImageDialogTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        auto scripted = std::make_unique<ScriptedDialogs>();
-        dialogs = scripted.get();
-        SetDialogs(std::move(scripted));
-    }
-    void TearDown() override { SetDialogs(nullptr); }
 
     // Saves `picture` to `name` from `page`; `setup` adjusts the dialog first.
     int save(
@@ -54,7 +49,8 @@ protected:
     }
 
     TfrmImageProperties dialog;
-    ScriptedDialogs* dialogs = nullptr;
+    stillora::test::ScriptedDialogsScope scripted_;
+    ScriptedDialogs* dialogs = scripted_.get();
     stillora::test::ScratchDir dir;
 };
 

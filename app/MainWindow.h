@@ -8,6 +8,7 @@
 #include "selection/Selection.h"
 #include "selection/SelectionTree.h"
 #include "video/MediaSource.h"
+#include "export/ExportShell.h"
 #include "views/pages/RenderHost.h"
 #include "views/timeline/TimelineHost.h"
 
@@ -163,6 +164,7 @@ public:
     void runEnded(bool preview) override;
     EffectApplier effectApplier() override;
     void showImageBrowser(const QString& folder, const QString& mask) override;
+    RenderExporter* exporter(const RenderSettings& settings) override;
 
     // What the timeline window and the frame picker need of the window.
     std::vector<TSelection*> selectionList() override;
@@ -235,6 +237,9 @@ private:
     void UpdateViewer(const TSelection* selection, const QImage& frame);
 
     std::unique_ptr<MediaSource> media_;
+    // The exporter of the current (or last) render and the shell it talks through.
+    std::unique_ptr<ExportShell> exportShell_;
+    std::unique_ptr<RenderExporter> exporter_;
     SettingsStore* settings_ = nullptr;
     std::unique_ptr<SettingsBinder> binder_;
     SelectionList SelectionList_;

@@ -3,6 +3,11 @@
 // pages, as plain values, so that the run needs no window and a batch tool
 // can fill it from the settings store.
 
+#include "export/avi/AviSettings.h"
+#include "export/gallery/GallerySettings.h"
+#include "export/gif/GifSettings.h"
+#include "export/video/VideoSettings.h"
+
 #include <QColor>
 #include <QString>
 
@@ -12,7 +17,7 @@ namespace stillora {
 // They are stored in settings: new values only ever go at the end.
 enum ExportKind : int { NumberedFrames = 0, WebGallery = 1, MovieExport = 2 };
 enum StillType : int { StillJpeg = 0, StillBmp = 1 };
-enum MovieKind : int { MovieSwf = 0, MovieAvi = 1, MovieGif = 2 };
+enum MovieKind : int { MovieSwf = 0, MovieAvi = 1, MovieGif = 2, MovieVideo = 3 };
 
 // The quick superimpose overlay drawn on every processed frame.
 struct SuperimposeSettings {
@@ -56,6 +61,11 @@ struct RenderSettings {
     int framesPerFade = 30;
     int swfFrameRate = 30;
     int aviFrameRate = 1;
+    // Options of the other exporters, one block each.
+    GallerySettings gallery;
+    AviSettings avi;
+    GifSettings gif;
+    VideoSettings video;
 
     // Pause after each previewed frame.
     bool previewDelayOn = false;

@@ -172,6 +172,36 @@ ParseResult ParseCommandLine(const QStringList& arguments) {
                 else
                     error = QStringLiteral("--format must be jpg or bmp, not %1").arg(quoted(*v));
             }
+        } else if (name == QLatin1String("--export")) {
+            if (auto v = value()) {
+                const QString kind = v->toLower();
+                struct Kind {
+                    const char* name;
+                    int exportKind;
+                    int movieKind;
+                };
+                static const Kind kinds[] = {
+                    {"frames", 0, -1}, {"gallery", 1, -1}, {"swf", 2, 0}, {"avi", 2, 1},
+                    {"gif", 2, 2},     {"mp4", 2, 3},      {"webm", 2, 3},
+                };
+                bool known = false;
+                for (const Kind& k : kinds) {
+                    if (kind != QLatin1String(k.name)) continue;
+                    known = true;
+                    o.exportKind = k.exportKind;
+                    if (k.movieKind >= 0) o.movieKind = k.movieKind;
+                    o.exportName = kind;
+                }
+                if (!known)
+                    error = QStringLiteral("--export must be frames, gallery, swf, avi, gif, mp4 "
+                                           "or webm, not %1")
+                                .arg(quoted(*v));
+            }
+        } else if (name == QLatin1String("--out-file")) {
+            if (auto v = value()) {
+                if (v->isEmpty()) error = QStringLiteral("--out-file needs a file name");
+                o.outFile = *v;
+            }
         } else if (name == QLatin1String("--quality")) {
             int n = 0;
             if (auto v = value(); v && readInt(name, *v, 1, 100, n, &error)) o.quality = n;
@@ -251,6 +281,9 @@ Naming and writing:
                       0 takes every frame
   --format jpg|bmp    still file type
   --quality Q         JPEG quality, 1 to 100
+  --export KIND       what to make: frames (numbered stills, the default),
+                      gallery, swf, avi, gif, mp4 or webm
+  --out-file FILE     the movie file of swf, avi, gif, mp4 and webm exports
   --safe-seek MS      wait MS milliseconds after each seek (default 0: off)
   --overwrite         replace stills that exist already
   --keep-going        leave stills that exist already and write the others

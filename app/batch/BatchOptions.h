@@ -45,6 +45,12 @@ struct BatchOptions {
     std::optional<int> skip; // 0: every frame
     std::optional<int> stillType;
     std::optional<int> quality;
+    // --export: what the run makes besides (or instead of) numbered stills.
+    // exportName keeps the word given ("mp4", "webm"...) for the exporter.
+    std::optional<int> exportKind;
+    std::optional<int> movieKind;
+    QString exportName;
+    std::optional<QString> outFile; // the movie file (--out-file)
     std::optional<QString> fx; // chain for frames given with --frames
     QStringList params;        // "Plugin:Parameter=Value", in order
     int safeSeekMs = 0;

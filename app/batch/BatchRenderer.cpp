@@ -1,6 +1,7 @@
 #include "app/batch/BatchRenderer.h"
 
 #include "app/batch/BatchSetup.h"
+#include "export/Exporters.h"
 #include "pluginhost/EffectChain.h"
 #include "render/FrameSource.h"
 #include "render/Naming.h"
@@ -143,6 +144,34 @@ private:
 };
 
 // Questions of a planning run (none are expected).
+// Exporters without a person to ask: finished files are listed on standard
+// output, failures reported like every other problem of the run.
+class BatchExportShell : public ExportShell {
+public:
+    BatchExportShell(std::FILE* list, std::function<void(const QString&)> fail)
+        : list_(list), fail_(std::move(fail)) {}
+    bool interactive() const override { return false; }
+    RenderPrompter::Button ask(RenderPrompter::Kind, const QString&, int buttons) override {
+        // Never asked in practice; the answer that changes nothing.
+        if (buttons & RenderPrompter::No) return RenderPrompter::No;
+        if (buttons & RenderPrompter::Cancel) return RenderPrompter::Cancel;
+        return RenderPrompter::Ok;
+    }
+    void openDocument(const QString&) override {}
+    QString askSaveFileName(const QString&, const QString&, const QString&) override {
+        return QString();
+    }
+    void outputWritten(const QString& path) override {
+        std::fprintf(list_, "%s\n", qPrintable(path));
+        std::fflush(list_);
+    }
+    void reportError(const QString& message) override { fail_(message); }
+
+private:
+    std::FILE* list_;
+    std::function<void(const QString&)> fail_;
+};
+
 class SilentPrompter : public RenderPrompter {
 public:
     Button ask(Kind, const QString&, int buttons) override {
@@ -336,6 +365,12 @@ void BatchRenderer::render(Job& job, const std::function<bool()>& stopRequested)
         if (stopRequested()) run.RequestStop();
     };
     run.setCallbacks(std::move(callbacks));
+    BatchExportShell shell(list_, [&](const QString& message) {
+        report(QStringLiteral("%1: %2").arg(job.video, oneLine(message)));
+        ++failed_;
+    });
+    const std::unique_ptr<RenderExporter> exporter = CreateExporter(job.settings, shell);
+    run.setExporter(exporter.get());
     try {
         run.Run(job.selections, job.settings, false);
     } catch (const std::exception& e) {

@@ -125,6 +125,9 @@ void ApplyOverrides(const BatchOptions& options, RenderSettings& s) {
     }
     if (options.stillType) s.stillType = *options.stillType;
     if (options.quality) s.jpegQuality = *options.quality;
+    if (options.exportKind) s.exportKind = *options.exportKind;
+    if (options.movieKind) s.movieKind = *options.movieKind;
+    if (options.outFile) s.exportFileName = *options.outFile;
 }
 
 QString RootNameFor(const BatchOptions& options, const QString& video) {

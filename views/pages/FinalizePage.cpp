@@ -263,7 +263,7 @@ void TFinalizePage::startRun(bool preview) {
     run_.setFrameSource(host_.sourceKind() == 0 ? static_cast<RenderFrameSource*>(&live) : &media);
     run_.setEffectApplier(host_.effectApplier());
     run_.setExporter(settings.exportKind == NumberedFrames ? nullptr
-                                                           : host_.exporter(settings.exportKind));
+                                                           : host_.exporter(settings));
     RenderRun::Callbacks cb;
     cb.sourceInfo = [this](const QString& t) { lblSourceInfo->setText(t); };
     cb.destInfo = [this](const QString& t) { lblDestInfo->setText(t); };

@@ -50,10 +50,11 @@ public:
     // Applies one effect entry; empty while no effect host exists (the run
     // then warns about selections that carry effects).
     virtual EffectApplier effectApplier() { return {}; }
-    // The exporter for export kind 1 (web gallery) or 2 (movie); null while
-    // none is available (a render of that kind is then refused).
-    virtual RenderExporter* exporter(int exportKind) {
-        Q_UNUSED(exportKind);
+    // The exporter for the run's export kind (web gallery or movie, with
+    // its movie kind); null while none is available (a render of that kind
+    // is then refused). It stays alive until the next call.
+    virtual RenderExporter* exporter(const RenderSettings& settings) {
+        Q_UNUSED(settings);
         return nullptr;
     }
 };

@@ -1,0 +1,10 @@
+#include "export/video/VideoExporter.h"
+
+namespace stillora {
+
+std::unique_ptr<RenderExporter> CreateVideoExporter(ExportShell& shell) {
+    Q_UNUSED(shell);
+    return nullptr;
+}
+
+} // namespace stillora

@@ -8,6 +8,7 @@ packages=(
   libjpeg62-turbo-dev libgif-dev libdvdread-dev
   libgtest-dev libbenchmark-dev
   ffmpeg fonts-dejavu-core
+  dvdauthor genisoimage
 )
 if [ "${1:-}" = "--list" ]; then
   printf '%s\n' "${packages[@]}"

@@ -1,6 +1,7 @@
 #include "video/FfmpegMediaSource.h"
 
 #include "video/CaptureDevices.h"
+#include "video/DvdTitle.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -86,12 +87,36 @@ bool FfmpegMediaSource::open(SourceKind kind, const std::string& name, std::stri
         }
         return fail(error, "No capture device named \"" + name + "\".");
     }
-    case SourceKind::Dvd:
-        return fail(error, "DVD sources are not supported yet.");
+    case SourceKind::Dvd: {
+        std::shared_ptr<DvdTitle> title = DvdTitle::open(QString::fromStdString(name), error);
+        if (!title) return false;
+        // The volume is there; whatever fails from here is the title's stream.
+        if (!openReader(kind, title, name, "mpeg", nullptr)) return fail(error, kDvdStreamFailed);
+        return true;
+    }
     default:
         return fail(error, "Unknown source kind.");
     }
+    return finishOpen(kind, error);
+}
 
+bool FfmpegMediaSource::openReader(SourceKind kind, std::shared_ptr<InputReader> reader,
+                                   const std::string& name, const char* format,
+                                   std::string* error) {
+    close();
+    reader_ = std::move(reader);
+    if (!openInput(name, format, error)) {
+        close();
+        return false;
+    }
+    if (!buildIndex(error)) {
+        close();
+        return false;
+    }
+    return finishOpen(kind, error);
+}
+
+bool FfmpegMediaSource::finishOpen(SourceKind kind, std::string* error) {
     // Decode the first frame: it fixes frame 0's timestamp and gives grab()
     // something to show right after the open.
     int64_t number = -1;
@@ -130,6 +155,11 @@ bool FfmpegMediaSource::openInput(const std::string& url, const char* format, st
     if (!format_) return fail(error, "Out of memory.");
     format_->interrupt_callback.callback = &FfmpegMediaSource::interruptCallback;
     format_->interrupt_callback.opaque = this;
+    if (reader_ && !attachReader()) {
+        avformat_free_context(format_);
+        format_ = nullptr;
+        return fail(error, "Out of memory.");
+    }
 
     AVDictionary* options = nullptr;
     if (url.rfind("file:", 0) == 0) {
@@ -217,6 +247,9 @@ bool FfmpegMediaSource::openInput(const std::string& url, const char* format, st
 void FfmpegMediaSource::closeInput() {
     avcodec_free_context(&codec_);
     avformat_close_input(&format_);
+    // A reader's context is ours, not the demuxer's, to free.
+    if (io_) av_freep(&io_->buffer);
+    avio_context_free(&io_);
     av_packet_free(&packet_);
     av_frame_free(&decoded_);
     stream_ = -1;
@@ -269,6 +302,50 @@ void FfmpegMediaSource::close() {
     lastDelivered_ = -1;
     url_.clear();
     inputFormat_.clear();
+    reader_.reset();
+}
+
+// ---------------------------------------------------------------- readers
+
+bool FfmpegMediaSource::attachReader() {
+    constexpr int kBufferSize = 64 * 1024;
+    auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferSize));
+    if (!buffer) return false;
+    // Every open reads from the start, as a file open would.
+    reader_->seek(0);
+    io_ = avio_alloc_context(buffer, kBufferSize, 0, reader_.get(), &FfmpegMediaSource::readerRead,
+                             nullptr, &FfmpegMediaSource::readerSeek);
+    if (!io_) {
+        av_free(buffer);
+        return false;
+    }
+    format_->pb = io_;
+    format_->flags |= AVFMT_FLAG_CUSTOM_IO;
+    return true;
+}
+
+int FfmpegMediaSource::readerRead(void* opaque, uint8_t* buffer, int size) {
+    const int n = static_cast<InputReader*>(opaque)->read(buffer, size);
+    return n > 0 ? n : n == 0 ? AVERROR_EOF : AVERROR(EIO);
+}
+
+int64_t FfmpegMediaSource::readerSeek(void* opaque, int64_t offset, int whence) {
+    auto* reader = static_cast<InputReader*>(opaque);
+    switch (whence & ~AVSEEK_FORCE) {
+    case AVSEEK_SIZE:
+        return reader->size();
+    case SEEK_SET:
+        break;
+    case SEEK_CUR:
+        offset += reader->position();
+        break;
+    case SEEK_END:
+        offset += reader->size();
+        break;
+    default:
+        return AVERROR(EINVAL);
+    }
+    return reader->seek(offset) ? offset : AVERROR(EINVAL);
 }
 
 // ---------------------------------------------------------------- decoding
@@ -567,7 +644,7 @@ bool FfmpegMediaSource::run(std::string* error) {
     stopWorker();
     if (!format_) return fail(error, "The source cannot be read any more.");
     // A failed seek can leave the decoder off the presented frame: go back to it.
-    if (kind_ == SourceKind::File && hasFrame_ && lastNumber_ != currentFrame() &&
+    if (indexed_ && hasFrame_ && lastNumber_ != currentFrame() &&
         !seekTo(currentFrame(), error))
         return false;
     worker_ = std::thread(&FfmpegMediaSource::playLoop, this);
@@ -597,7 +674,7 @@ void FfmpegMediaSource::stopWorker() {
     }
     wake_.notify_all();
     // Files are read from local storage; only streams and devices can block.
-    if (kind_ != SourceKind::File) abortIo_ = true;
+    if (kind_ != SourceKind::File && !reader_) abortIo_ = true;
     worker_.join();
     stopRequested_ = false;
     abortIo_ = false;

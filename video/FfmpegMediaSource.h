@@ -14,6 +14,7 @@
 
 #include "video/FrameConverter.h"
 #include "video/FrameIndex.h"
+#include "video/InputReader.h"
 #include "video/MediaSource.h"
 
 #include <array>
@@ -25,6 +26,7 @@
 struct AVCodecContext;
 struct AVFormatContext;
 struct AVFrame;
+struct AVIOContext;
 struct AVPacket;
 
 namespace stillora {
@@ -58,6 +60,11 @@ public:
     // e.g. "video4linux2" or "lavfi") as a live source: no index, no seeking,
     // frames numbered in arrival order.
     bool openLive(const std::string& format, const std::string& url, std::string* error);
+    // Opens what `reader` yields, a stream of container `format` (null: probe
+    // it), as a non-live source of `kind` indexed like a file; `name` is what
+    // messages call it. The source keeps the reader until it is closed.
+    bool openReader(SourceKind kind, std::shared_ptr<InputReader> reader, const std::string& name,
+                    const char* format, std::string* error);
     // Decoder threads for the next open (default 2).
     void setDecoderThreads(int threads) { threads_ = threads < 1 ? 1 : threads; }
     // Demuxer seeks since the last open: lets tests tell a forward decode from a seek.
@@ -71,6 +78,10 @@ private:
 
     bool openInput(const std::string& url, const char* format, std::string* error);
     void closeInput();
+    bool finishOpen(SourceKind kind, std::string* error);
+    bool attachReader();
+    static int readerRead(void* opaque, uint8_t* buffer, int size);
+    static int64_t readerSeek(void* opaque, int64_t offset, int whence);
     bool buildIndex(std::string* error);
     int decodeNext(int64_t* number);
     bool demuxerSeek(int64_t timestamp);
@@ -90,6 +101,8 @@ private:
     // Owned by the thread that drives the decoder (the caller's, or the
     // playback thread while it runs).
     AVFormatContext* format_ = nullptr;
+    AVIOContext* io_ = nullptr;                // when reading through reader_
+    std::shared_ptr<InputReader> reader_;
     AVCodecContext* codec_ = nullptr;
     AVPacket* packet_ = nullptr;
     AVFrame* decoded_ = nullptr;

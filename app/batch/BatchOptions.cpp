@@ -202,6 +202,16 @@ ParseResult ParseCommandLine(const QStringList& arguments) {
                 if (v->isEmpty()) error = QStringLiteral("--out-file needs a file name");
                 o.outFile = *v;
             }
+        } else if (name == QLatin1String("--gallery-title")) {
+            if (auto v = value()) {
+                if (v->contains(QLatin1Char('/')))
+                    error = QStringLiteral("--gallery-title must not contain \"/\": it names "
+                                           "the index page");
+                o.galleryTitle = *v;
+            }
+        } else if (name == QLatin1String("--gallery-columns")) {
+            int n = 0;
+            if (auto v = value(); v && readInt(name, *v, 1, 25, n, &error)) o.galleryColumns = n;
         } else if (name == QLatin1String("--quality")) {
             int n = 0;
             if (auto v = value(); v && readInt(name, *v, 1, 100, n, &error)) o.quality = n;
@@ -241,6 +251,10 @@ ParseResult ParseCommandLine(const QStringList& arguments) {
                                "selection lists carry their own chains");
     else if (o.separator && o.noSeparator)
         error = QStringLiteral("--separator and --no-separator cannot be used together");
+    else if ((o.galleryTitle || o.galleryColumns) && o.exportKind != 1)
+        error = QStringLiteral("--gallery-title and --gallery-columns apply to --export gallery");
+    else if (o.exportKind == 1 && o.videos.size() > 1)
+        error = QStringLiteral("--export gallery makes one index page: give one video per run");
     else if (o.videos.isEmpty() && !o.listPlugins)
         error = QStringLiteral("no video given (see --help)");
     return parsed;
@@ -284,6 +298,10 @@ Naming and writing:
   --export KIND       what to make: frames (numbered stills, the default),
                       gallery, swf, avi, gif, mp4 or webm
   --out-file FILE     the movie file of swf, avi, gif, mp4 and webm exports
+  --gallery-title TEXT  title of the web gallery (--export gallery); the
+                      index page is TEXT.html, index.html when TEXT is
+                      empty, and its path is printed on standard output
+  --gallery-columns N thumbnails per row of the web gallery, 1 to 25
   --safe-seek MS      wait MS milliseconds after each seek (default 0: off)
   --overwrite         replace stills that exist already
   --keep-going        leave stills that exist already and write the others
@@ -315,6 +333,7 @@ Examples:
   stillora-batch --frames 10-20,35 --out stills --format bmp clip.mkv
   stillora-batch --frames 0-99 --skip 10 --fx Lightness \
       --param "Lightness:Amount=20" --root shot clip.mp4
+  stillora-batch --export gallery --frames 0-6 clip.mp4
   stillora-batch --dry-run *.mp4
 )");
 }

@@ -51,6 +51,8 @@ struct BatchOptions {
     std::optional<int> movieKind;
     QString exportName;
     std::optional<QString> outFile; // the movie file (--out-file)
+    std::optional<QString> galleryTitle; // --gallery-title (may be empty)
+    std::optional<int> galleryColumns;   // --gallery-columns
     std::optional<QString> fx; // chain for frames given with --frames
     QStringList params;        // "Plugin:Parameter=Value", in order
     int safeSeekMs = 0;

@@ -94,6 +94,19 @@ RenderSettings SettingsFromStore(const ResolvedSettings& stored) {
     s.skipEvery = stored.integer(QStringLiteral("spinSkipFrames.Value"));
     s.jpegQuality = stored.integer(QStringLiteral("tbJpegComp.Position"));
     s.exportFolder = stored.text(QStringLiteral("jvExportFolder.text"));
+    GallerySettings& g = s.gallery;
+    g.title = stored.text(QStringLiteral("edtPageTitle.text"));
+    g.tableWidth = stored.text(QStringLiteral("meTableWidth.Text"));
+    g.columns = qBound(1, stored.integer(QStringLiteral("spinCols.Value")), 25);
+    g.rows = qBound(1, stored.integer(QStringLiteral("spinRows.Value")), 25);
+    g.thumbSize = qBound(1, stored.integer(QStringLiteral("spinThumbSize.Value")), 100);
+    g.backColor = colourOf(stored.integer(QStringLiteral("cbBackColor.Color")));
+    g.textColor = colourOf(stored.integer(QStringLiteral("cbTextColor.Color")));
+    g.linkColor = colourOf(stored.integer(QStringLiteral("cbLinkColor.Color")));
+    g.visitedColor = colourOf(stored.integer(QStringLiteral("cbVisitedColor.Color")));
+    g.edge = stored.integer(QStringLiteral("cbEdge.Checked")) != 0;
+    g.cellSpacing = qBound(0, stored.integer(QStringLiteral("spinCellSpacing.Value")), 9);
+    g.cellPadding = qBound(0, stored.integer(QStringLiteral("spinCellPadding.Value")), 9);
     // No pauses: previews are not made here.
     s.previewDelayOn = false;
 
@@ -128,6 +141,10 @@ void ApplyOverrides(const BatchOptions& options, RenderSettings& s) {
     if (options.exportKind) s.exportKind = *options.exportKind;
     if (options.movieKind) s.movieKind = *options.movieKind;
     if (options.outFile) s.exportFileName = *options.outFile;
+    if (options.galleryTitle) s.gallery.title = *options.galleryTitle;
+    if (options.galleryColumns) s.gallery.columns = *options.galleryColumns;
+    // Galleries are made from JPEG stills, as in the window.
+    if (s.exportKind == WebGallery) s.stillType = StillJpeg;
 }
 
 QString RootNameFor(const BatchOptions& options, const QString& video) {

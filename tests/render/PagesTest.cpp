@@ -132,8 +132,9 @@ TEST_F(PagesTest, ControlsCarryTheirNamesRangesAndStartValues) {
 }
 
 TEST_F(PagesTest, ExportKindDrivesTabsAndFileType) {
-    // Gallery and movie exports are shown but cannot be chosen yet.
-    EXPECT_FALSE(config.rgExportAs->item(WebGallery)->isEnabled());
+    // The gallery can be chosen; movie exports are shown but cannot be chosen yet.
+    EXPECT_TRUE(config.rgExportAs->item(WebGallery)->isEnabled());
+    EXPECT_TRUE(config.tabHTML->isEnabled());
     EXPECT_FALSE(config.rgExportAs->item(MovieExport)->toolTip().isEmpty());
 
     config.rgExportType->setItemIndex(StillBmp);

@@ -79,7 +79,6 @@ TConfigPage::TConfigPage(QWidget* parent) : QWidget(parent) {
     connect(spinDigits, qOverload<int>(&QSpinBox::valueChanged), this, update);
     connect(cbSelName, &QCheckBox::toggled, this, update);
 
-    setExportKindAvailable(WebGallery, false);
     setExportKindAvailable(MovieExport, false);
     UpdateSample();
 }
@@ -172,7 +171,6 @@ QWidget* TConfigPage::buildGalleryTab() {
     spinCols = spin("spinCols", 1, 25, 5, "Number of columns.");
     spinRows = spin("spinRows", 1, 25, 5);
     spinThumbSize = spin("spinThumbSize", 1, 100, 10);
-    spinThumbSize->setSuffix(" %");
     cbBackColor = named(new TColorButton(QColor(0, 0, 0)), "cbBackColor");
     cbTextColor = named(new TColorButton(QColor(255, 255, 255)), "cbTextColor");
     cbLinkColor = named(new TColorButton(QColor(148, 158, 254)), "cbLinkColor");
@@ -187,7 +185,11 @@ QWidget* TConfigPage::buildGalleryTab() {
     left->addRow("Table Width:", meTableWidth);
     left->addRow("Cells per Row:", spinCols);
     left->addRow("Rows:", spinRows);
-    left->addRow("Thumbnail Size:", spinThumbSize);
+    auto* thumbSize = new QHBoxLayout;
+    thumbSize->addWidget(spinThumbSize);
+    thumbSize->addWidget(new QLabel("%"));
+    thumbSize->addStretch(1);
+    left->addRow("Thumbnail Size:", thumbSize);
     auto* right = new QFormLayout;
     right->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     right->addRow("Bkg. Color:", cbBackColor);
@@ -294,6 +296,19 @@ void TConfigPage::CollectSettings(RenderSettings& s) const {
     s.framesPerFade = spinFramesPerFade->value();
     s.swfFrameRate = spinFrameRate->value();
     s.aviFrameRate = spinAVIFrameRate->value();
+    GallerySettings& g = s.gallery;
+    g.title = edtPageTitle->text();
+    g.tableWidth = meTableWidth->text();
+    g.columns = spinCols->value();
+    g.rows = spinRows->value();
+    g.thumbSize = spinThumbSize->value();
+    g.backColor = cbBackColor->color();
+    g.textColor = cbTextColor->color();
+    g.linkColor = cbLinkColor->color();
+    g.visitedColor = cbVisitedColor->color();
+    g.edge = cbEdge->isChecked();
+    g.cellSpacing = spinCellSpacing->value();
+    g.cellPadding = spinCellPadding->value();
 }
 
 void TConfigPage::EnterPage() {

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   ffmpeg fonts-dejavu-core
   dvdauthor genisoimage
+  chromium
 )
 if [ "${1:-}" = "--list" ]; then
   printf '%s\n' "${packages[@]}"

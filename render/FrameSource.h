@@ -19,6 +19,10 @@ public:
     // false with a reason and leaves `picture` as it was.
     virtual bool fetch(const TSelection& selection, int64_t frame, QImage& picture,
                        QString* error) = 0;
+    // True when fetch() may be called from a thread other than the run's
+    // (one thread at a time, nobody else using the source meanwhile), so a
+    // pipelined run can fetch ahead.
+    virtual bool fetchesOnAnyThread() const { return false; }
 };
 
 // A file or stream: seek, let the source settle, grab.
@@ -28,6 +32,7 @@ public:
     explicit MediaFrameSource(MediaSource& media, std::function<void()> settle = {});
     bool fetch(const TSelection& selection, int64_t frame, QImage& picture,
                QString* error) override;
+    bool fetchesOnAnyThread() const override { return true; }
 
 private:
     MediaSource& media_;
@@ -41,6 +46,8 @@ class LiveSlotFrameSource : public RenderFrameSource {
 public:
     bool fetch(const TSelection& selection, int64_t frame, QImage& picture,
                QString* error) override;
+    // Reads the selections' stored pictures, which a run does not change.
+    bool fetchesOnAnyThread() const override { return true; }
 };
 
 // Adapts any callable (a window's own seek-and-grab) to the interface.

@@ -1,5 +1,6 @@
 #include "render/RenderRun.h"
 
+#include "render/FrameFetcher.h"
 #include "render/Naming.h"
 #include "render/QuickSuperimpose.h"
 #include "render/StillWriter.h"
@@ -8,6 +9,8 @@
 #include <QDir>
 
 #include <chrono>
+#include <future>
+#include <utility>
 #include <thread>
 
 namespace stillora {
@@ -99,11 +102,15 @@ RenderRun::Outcome RenderRun::Run(const std::vector<TSelection*>& selections,
         }
     }
 
-    // R3
+    // Walk the selections in tree order.
     try {
-        for (TSelection* selection : selections) {
-            if (stopRequested_) break;
-            if (selection) RenderSelection(*selection);
+        if (pipelined_ && !previewMode_ && source_->fetchesOnAnyThread()) {
+            runPipelined(selections);
+        } else {
+            for (TSelection* selection : selections) {
+                if (stopRequested_) break;
+                if (selection) RenderSelection(*selection);
+            }
         }
     } catch (...) {
         if (exporterActive()) exporter_->abandon();
@@ -206,6 +213,145 @@ bool RenderRun::ProcessFrame(TSelection& selection, int64_t frame) {
     // F11
     processEvents();
     return accepted;
+}
+
+// ------------------------------------------------------------ pipelined run
+
+// What the fetcher gave for one frame, as the run sees it.
+struct FetchedFrame {
+    bool ok;
+    const QImage& picture;
+    const QString& reason;
+};
+
+// A frame that was named and whose still may still be being written: its
+// completion (the write's outcome, the exporter step, the counter) happens
+// before the next frame is named.
+struct RenderRun::PendingFrame {
+    bool active = false;
+    bool named = false;
+    TSelection* selection = nullptr;
+    int64_t frame = 0;
+    QImage picture;
+    bool writing = false;
+    std::future<std::pair<bool, QString>> write; // written, or the error text
+};
+
+void RenderRun::prepareFrame(TSelection& selection, const FetchedFrame& fetched,
+                             std::vector<QImage>& results) {
+    // A failed fetch keeps the previous source picture, as the plain run does.
+    if (fetched.ok) src_ = fetched.picture;
+    dest_ = src_;
+    if (applier_) {
+        for (const TPluginRecord& effect : selection.Effects) {
+            result_ = dest_;
+            applier_(effect, dest_, result_);
+            dest_ = result_;
+            results.push_back(result_);
+        }
+    }
+    DrawQuickSuperimpose(dest_, settings_.overlay, canvasFont_,
+                         callbacks_.clock ? callbacks_.clock() : QDateTime::currentDateTime());
+}
+
+void RenderRun::completeFrame(PendingFrame& pending) {
+    if (!pending.active) return;
+    pending.active = false;
+    bool processEventsAfterWrite = true;
+    if (pending.writing) {
+        pending.writing = false;
+        const auto [written, error] = pending.write.get();
+        if (!written && prompter_->writeFailed(lastFramePath_, error) == RenderPrompter::Yes) {
+            stopRequested_ = true;
+            processEventsAfterWrite = false;
+        }
+    }
+    if (processEventsAfterWrite) processEvents();
+    if (pending.named && exporterActive()) {
+        const ExportFrame exported{pending.picture, lastFramePath_, *pending.selection,
+                                   pending.frame, frameCounter_};
+        if (!exporter_->addFrame(exported)) stopRequested_ = true;
+    }
+    pending.picture = QImage();
+    ++frameCounter_;
+    processEvents();
+}
+
+void RenderRun::runPipelined(const std::vector<TSelection*>& selections) {
+    // The frames the plain run would process, in its order: skipped frames
+    // are never fetched.
+    std::vector<FrameFetcher::Item> items;
+    for (TSelection* selection : selections) {
+        if (!selection) continue;
+        const int64_t first = static_cast<int32_t>(selection->StartFrame);
+        const int64_t last = static_cast<int32_t>(selection->EndFrame);
+        int64_t index = 0;
+        for (int64_t frame = first; frame <= last; ++frame, ++index)
+            if (!settings_.skipFrames || index % settings_.skipEvery == 0)
+                items.push_back({selection, frame});
+    }
+    if (items.empty()) return;
+
+    const std::vector<FrameFetcher::Item> order = items;
+    FrameFetcher fetcher(*source_, std::move(items), static_cast<size_t>(fetchAhead_));
+    PendingFrame pending;
+    std::vector<QImage> results;
+    for (const FrameFetcher::Item& item : order) {
+        if (stopRequested_) break;
+        TSelection& selection = *item.selection;
+        const int64_t frame = item.frame;
+
+        // The work nobody sees runs while the last still is written, unless
+        // the chain has effects: their draws from the plug-ins' shared
+        // generator must not happen for a frame that a stop then drops, so
+        // such a frame waits until the one before is done with.
+        const FrameFetcher::Fetched fetched = fetcher.next();
+        const FetchedFrame view{fetched.ok, fetched.picture, fetched.reason};
+        results.clear();
+        const bool early = !applier_ || selection.Effects.empty();
+        if (early) prepareFrame(selection, view, results);
+        completeFrame(pending);
+        if (stopRequested_) break; // this frame was fetched ahead: dropped
+        if (!early) prepareFrame(selection, view, results);
+
+        // From here on everything is shown and asked in order.
+        if (!fetched.ok && callbacks_.fetchFailed) callbacks_.fetchFailed(frame, fetched.reason);
+        if (callbacks_.sourcePicture) callbacks_.sourcePicture(src_);
+        if (callbacks_.resultPicture)
+            for (const QImage& result : results) callbacks_.resultPicture(result);
+        if (callbacks_.sourceInfo)
+            callbacks_.sourceInfo(selection.Caption + QLatin1Char('.') +
+                                  QString::number(static_cast<int32_t>(frame)));
+        if (callbacks_.destPicture) callbacks_.destPicture(dest_);
+
+        const QString name = ComposeFrameName(settings_, selection.Caption, frameCounter_);
+        const QString path = ExportFolderPrefix(settings_.exportFolder) + name;
+        const bool accepted = ConfirmFrameCollision(path, lastFramePath_, *prompter_);
+        lastFramePath_ = path;
+        if (!accepted) stopRequested_ = true;
+        movieFrameWidth_ = dest_.width();
+        movieFrameHeight_ = dest_.height();
+
+        pending.active = true;
+        pending.named = accepted;
+        pending.selection = &selection;
+        pending.frame = frame;
+        pending.picture = dest_;
+        if (accepted) {
+            if (callbacks_.destInfo) callbacks_.destInfo(QStringLiteral("Saving frame: ") + name);
+            if (writesStills()) {
+                pending.writing = true;
+                pending.write = std::async(
+                    std::launch::async, [picture = dest_, path, type = settings_.stillType,
+                                         quality = settings_.jpegQuality] {
+                        QString error;
+                        const bool written = WriteStill(picture, path, type, quality, &error);
+                        return std::make_pair(written, error);
+                    });
+            }
+        }
+    }
+    completeFrame(pending);
 }
 
 } // namespace stillora

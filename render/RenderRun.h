@@ -4,10 +4,18 @@
 // named, shown and (in a render run) written as a still and handed to the
 // exporter.
 //
-// The run is single-threaded. It keeps a window alive through the
-// processEvents callback after every frame and inside the preview delay, and
-// stops only between frames, when RequestStop() was called. It needs no
-// widgets: a window or a batch tool supplies the callbacks.
+// Everything the caller sees happens on the thread that calls Run(): the
+// callbacks, the questions, the exporter's calls and the effects. It keeps a
+// window alive through the processEvents callback after every frame and
+// inside the preview delay, and stops only between frames, when
+// RequestStop() was called. It needs no widgets: a window or a batch tool
+// supplies the callbacks.
+//
+// A pipelined render (setPipelined) fetches the next frames on a thread of
+// its own while the current one goes through its chain, and writes each
+// still on a worker while the next frame's effects run. Frames still leave
+// in order: names, counter, questions, exporter calls, labels and files are
+// those of the plain run, and a stop drops the frames fetched ahead.
 //
 // One object lives as long as the program: FrameCounter, LastFramePath and
 // the movie frame size keep their values from one run to the next, and the
@@ -82,6 +90,12 @@ public:
     void setEffectApplier(EffectApplier applier) { applier_ = std::move(applier); }
     // The exporter for web gallery and movie runs; numbered frames need none.
     void setExporter(RenderExporter* exporter) { exporter_ = exporter; }
+    // Fetch ahead and write behind in render runs (previews stay plain).
+    // Needs a frame source that may be used from another thread; with one
+    // that may not, the run is plain.
+    void setPipelined(bool on) { pipelined_ = on; }
+    // Frames fetched ahead of the one being processed (default 4).
+    void setFetchAhead(int frames) { fetchAhead_ = frames < 1 ? 1 : frames; }
     // Folder an empty export folder is created under (default: the current one).
     void setWorkingDirectory(const QString& folder) { workingDir_ = folder; }
 
@@ -118,6 +132,11 @@ public:
     const QFont& CanvasFont() const { return canvasFont_; }
 
 private:
+    struct PendingFrame;
+    void runPipelined(const std::vector<TSelection*>& selections);
+    void prepareFrame(TSelection& selection, const struct FetchedFrame& fetched,
+                      std::vector<QImage>& results);
+    void completeFrame(PendingFrame& pending);
     bool exporterActive() const;
     bool writesStills() const;
     void processEvents();
@@ -128,6 +147,8 @@ private:
     EffectApplier applier_;
     RenderExporter* exporter_ = nullptr;
     QString workingDir_;
+    bool pipelined_ = false;
+    int fetchAhead_ = 4;
 
     RenderSettings settings_;
     bool stopRequested_ = true; // no run in progress

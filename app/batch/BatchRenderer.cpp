@@ -17,7 +17,9 @@
 #include <QHash>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
+#include <utility>
 
 namespace stillora::batch {
 
@@ -41,12 +43,31 @@ struct PlannedStill {
     bool keep = false; // exists and is left alone (--keep-going)
 };
 
-// What happened to the frame the run is working on. The frame source sets
-// it, the effect applier and the prompter read and add to it.
+// What happened to one planned frame. The frame source fills it in when it
+// fetches the frame (possibly ahead, on the run's fetch thread); the run's
+// own thread reads it and adds to it once it works on that frame.
 struct FrameState {
     const PlannedStill* still = nullptr;
     bool keep = false;
-    bool failed = false; // reported already
+    bool failed = false;   // reported already
+    QString fetchProblem;  // to be reported when the run reaches the frame
+};
+
+// The states of every planned frame, by plan index, plus one for frames the
+// render would take outside the plan.
+class FrameStates {
+public:
+    FrameStates(const RenderRun& run, size_t planned) : run_(run), states_(planned + 1) {}
+    // Fetching side: the state of the n-th frame fetched.
+    FrameState& fetched(size_t n) { return states_[std::min(n, states_.size() - 1)]; }
+    // Run side: the frame the run is working on now.
+    FrameState& current() {
+        return states_[std::min(static_cast<size_t>(run_.FrameCounter()), states_.size() - 1)];
+    }
+
+private:
+    const RenderRun& run_;
+    std::vector<FrameState> states_;
 };
 
 // Plans a run: a preview run of the same selections and settings walks the
@@ -73,45 +94,47 @@ private:
 // that no still is written for it (rather than the frame before it).
 class RenderingSource : public RenderFrameSource {
 public:
-    RenderingSource(const RenderRun& run, const std::vector<PlannedStill>& plan,
-                    RenderFrameSource& media, FrameState& state,
-                    std::function<void(const QString&)> fail)
-        : run_(run), plan_(plan), media_(media), state_(state), fail_(std::move(fail)) {}
+    RenderingSource(const std::vector<PlannedStill>& plan, RenderFrameSource& media,
+                    FrameStates& states)
+        : plan_(plan), media_(media), states_(states) {}
 
+    // The run fetches the planned frames once each, in plan order, whether
+    // it fetches ahead or not: the n-th fetch is the n-th planned frame.
     bool fetch(const TSelection& selection, int64_t frame, QImage& picture,
                QString* error) override {
-        const auto index = static_cast<size_t>(run_.FrameCounter());
-        state_ = FrameState{};
+        const size_t index = next_++;
+        FrameState& state = states_.fetched(index);
+        state = FrameState{};
         if (index < plan_.size() && plan_[index].selection == &selection &&
             plan_[index].frame == frame)
-            state_.still = &plan_[index];
-        if (!state_.still) {
+            state.still = &plan_[index];
+        if (!state.still) {
             // The render left the plan: write nothing rather than a wrong name.
-            fail_(QStringLiteral("frame %1 was not planned").arg(frame));
+            state.fetchProblem = QStringLiteral("frame %1 was not planned").arg(frame);
             picture = QImage();
             return true;
         }
-        if (state_.still->keep) {
-            state_.keep = true;
+        if (state.still->keep) {
+            state.keep = true;
             picture = QImage();
             return true;
         }
         QString reason;
         if (!media_.fetch(selection, frame, picture, &reason)) {
-            fail_(QStringLiteral("cannot fetch the frame: ") + reason);
+            state.fetchProblem = QStringLiteral("cannot fetch the frame: ") + reason;
             picture = QImage();
             if (error) *error = reason;
             return false;
         }
         return true;
     }
+    bool fetchesOnAnyThread() const override { return media_.fetchesOnAnyThread(); }
 
 private:
-    const RenderRun& run_;
     const std::vector<PlannedStill>& plan_;
     RenderFrameSource& media_;
-    FrameState& state_;
-    std::function<void(const QString&)> fail_;
+    FrameStates& states_;
+    size_t next_ = 0;
 };
 
 // Answers the run's questions without a person. A write error is recorded
@@ -120,12 +143,13 @@ private:
 // and answered so that the run continues.
 class BatchPrompter : public RenderPrompter {
 public:
-    BatchPrompter(FrameState& state, std::function<void(const QString&)> fail,
+    BatchPrompter(FrameStates& states, std::function<void(const QString&)> fail,
                   std::function<void(const QString&)> note)
-        : state_(state), fail_(std::move(fail)), note_(std::move(note)) {}
+        : states_(states), fail_(std::move(fail)), note_(std::move(note)) {}
 
     Button writeFailed(const QString&, const QString& reason) override {
-        if (!state_.keep && !state_.failed)
+        const FrameState& state = states_.current();
+        if (!state.keep && !state.failed)
             fail_(QStringLiteral("cannot write the still: ") + oneLine(reason));
         return No; // do not cancel: go on with the next frame
     }
@@ -138,12 +162,11 @@ public:
     }
 
 private:
-    FrameState& state_;
+    FrameStates& states_;
     std::function<void(const QString&)> fail_;
     std::function<void(const QString&)> note_;
 };
 
-// Questions of a planning run (none are expected).
 // Exporters without a person to ask: finished files are listed on standard
 // output, failures reported like every other problem of the run.
 class BatchExportShell : public ExportShell {
@@ -172,6 +195,7 @@ private:
     std::function<void(const QString&)> fail_;
 };
 
+// Questions of a planning run (none are expected).
 class SilentPrompter : public RenderPrompter {
 public:
     Button ask(Kind, const QString&, int buttons) override {
@@ -311,8 +335,9 @@ void BatchRenderer::render(Job& job, const std::function<bool()>& stopRequested)
                                              : std::function<void()>();
     MediaFrameSource media(*job.media, settle);
     RenderRun run;
-    FrameState state;
+    FrameStates states(run, job.plan.size());
     const auto fail = [&](const QString& reason) {
+        FrameState& state = states.current();
         if (state.failed) return;
         state.failed = true;
         ++failed_;
@@ -323,8 +348,8 @@ void BatchRenderer::render(Job& job, const std::function<bool()>& stopRequested)
                    .arg(frame)
                    .arg(name, oneLine(reason)));
     };
-    RenderingSource source(run, job.plan, media, state, fail);
-    BatchPrompter prompter(state, fail, [&](const QString& text) { report(text); });
+    RenderingSource source(job.plan, media, states);
+    BatchPrompter prompter(states, fail, [&](const QString& text) { report(text); });
     run.setPrompter(&prompter);
     run.setFrameSource(&source);
     run.setWorkingDirectory(QDir::currentPath());
@@ -358,13 +383,19 @@ void BatchRenderer::render(Job& job, const std::function<bool()>& stopRequested)
             ++seen;
             if (still.keep)
                 ++kept_;
-            else if (!(state.still == &still && state.failed))
+            else if (!states.fetched(static_cast<size_t>(seen - 1)).failed)
                 ++written_;
             progress_.frameDone(QFileInfo(job.video).fileName());
         }
         if (stopRequested()) run.RequestStop();
     };
+    // A problem found while fetching is reported once the run reaches the frame.
+    callbacks.sourcePicture = [&](const QImage&) {
+        FrameState& state = states.current();
+        if (!state.fetchProblem.isEmpty()) fail(std::exchange(state.fetchProblem, QString()));
+    };
     run.setCallbacks(std::move(callbacks));
+    run.setPipelined(true);
     BatchExportShell shell(list_, [&](const QString& message) {
         report(QStringLiteral("%1: %2").arg(job.video, oneLine(message)));
         ++failed_;

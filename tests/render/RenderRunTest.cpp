@@ -54,6 +54,9 @@ class RunTest : public ::testing::Test {
 protected:
     RunTest() : media(200, QSize(64, 48)), source(media) {
         media.open(SourceKind::File, "clip", nullptr);
+#ifdef STILLORA_PIPELINED_RUN
+        run.setPipelined(true);
+#endif
         run.setPrompter(&prompter);
         run.setFrameSource(&source);
         run.setWorkingDirectory(dir.path());

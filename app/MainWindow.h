@@ -165,6 +165,8 @@ public:
     EffectApplier effectApplier() override;
     void showImageBrowser(const QString& folder, const QString& mask) override;
     RenderExporter* exporter(const RenderSettings& settings) override;
+    // The remembered AVI codec choice as rows of the settings store.
+    void BindAviSettings(SettingsBinder& binder);
 
     // What the timeline window and the frame picker need of the window.
     std::vector<TSelection*> selectionList() override;

@@ -194,6 +194,7 @@ void TfrmMain::LoadSettings() {
                                         [this](const SettingValue& value) {
                                             if (auto* kind = std::get_if<int32_t>(&value)) CurrentSourceKind = *kind;
                                         }});
+    BindAviSettings(*binder_);
     binder_->SetupControls();
     RefreshCaptureDevices();
     const SettingsLoadResult result = binder_->LoadAll(*settings_);

@@ -12,6 +12,9 @@
 
 namespace stillora {
 
+struct AVIOptions;
+class TAVICompressor;
+
 class ExportShell {
 public:
     virtual ~ExportShell() = default;
@@ -33,6 +36,18 @@ public:
     // A failure, in the program's own words, that ends the export (the
     // window shows an error box, the batch tool one line on standard error).
     virtual void reportError(const QString& message) = 0;
+
+    // The AVI compression dialog: shows `options` and updates them with the
+    // codec and settings chosen; false when the user cancels. Without a
+    // person nothing is shown and the options stay as they came (codec from
+    // the command line or the settings store).
+    virtual bool chooseAviCompression(AVIOptions& options) {
+        Q_UNUSED(options);
+        return true;
+    }
+    // The AVI writer object that lives as long as the shell's owner (the
+    // window); null lets the exporter make one for its run.
+    virtual TAVICompressor* aviCompressor() { return nullptr; }
 };
 
 } // namespace stillora

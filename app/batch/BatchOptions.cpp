@@ -1,5 +1,7 @@
 #include "app/batch/BatchOptions.h"
 
+#include "export/avi/AviCodecs.h"
+
 #include <limits>
 
 namespace stillora::batch {
@@ -212,6 +214,19 @@ ParseResult ParseCommandLine(const QStringList& arguments) {
         } else if (name == QLatin1String("--gallery-columns")) {
             int n = 0;
             if (auto v = value(); v && readInt(name, *v, 1, 25, n, &error)) o.galleryColumns = n;
+        } else if (name == QLatin1String("--avi-codec")) {
+            if (auto v = value()) {
+                if (!FindAviCodec(*v))
+                    error = QStringLiteral("--avi-codec %1 is not a codec of this build "
+                                           "(see --list-codecs)")
+                                .arg(quoted(*v));
+                o.aviCodec = *v;
+            }
+        } else if (name == QLatin1String("--avi-rate")) {
+            int n = 0;
+            if (auto v = value(); v && readInt(name, *v, 1, 30, n, &error)) o.aviRate = n;
+        } else if (name == QLatin1String("--list-codecs")) {
+            flag(o.listCodecs);
         } else if (name == QLatin1String("--quality")) {
             int n = 0;
             if (auto v = value(); v && readInt(name, *v, 1, 100, n, &error)) o.quality = n;
@@ -255,7 +270,7 @@ ParseResult ParseCommandLine(const QStringList& arguments) {
         error = QStringLiteral("--gallery-title and --gallery-columns apply to --export gallery");
     else if (o.exportKind == 1 && o.videos.size() > 1)
         error = QStringLiteral("--export gallery makes one index page: give one video per run");
-    else if (o.videos.isEmpty() && !o.listPlugins)
+    else if (o.videos.isEmpty() && !o.listPlugins && !o.listCodecs)
         error = QStringLiteral("no video given (see --help)");
     return parsed;
 }
@@ -302,6 +317,11 @@ Naming and writing:
                       index page is TEXT.html, index.html when TEXT is
                       empty, and its path is printed on standard output
   --gallery-columns N thumbnails per row of the web gallery, 1 to 25
+  --avi-codec NAME    codec of an avi export: a FourCC such as MJPG or cvid,
+                      an encoder name such as mjpeg, or uncompressed
+                      (default: the codec last chosen in Stillora, else
+                      Cinepak; see --list-codecs)
+  --avi-rate N        frames per second of an avi export, 1 to 30
   --safe-seek MS      wait MS milliseconds after each seek (default 0: off)
   --overwrite         replace stills that exist already
   --keep-going        leave stills that exist already and write the others
@@ -314,6 +334,8 @@ Other:
                       line, and write nothing
   --list-plugins      list the loaded plug-ins with their parameters, ranges
                       and defaults
+  --list-codecs       list the codecs an avi export can use: encoder name,
+                      FourCC and description
   -q, --quiet         no progress on standard error
   -h, --help          show this text
   --version           show the version

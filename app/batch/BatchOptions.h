@@ -53,6 +53,8 @@ struct BatchOptions {
     std::optional<QString> outFile; // the movie file (--out-file)
     std::optional<QString> galleryTitle; // --gallery-title (may be empty)
     std::optional<int> galleryColumns;   // --gallery-columns
+    std::optional<QString> aviCodec; // --avi-codec: FourCC or encoder name
+    std::optional<int> aviRate;      // --avi-rate: frames per second
     std::optional<QString> fx; // chain for frames given with --frames
     QStringList params;        // "Plugin:Parameter=Value", in order
     int safeSeekMs = 0;
@@ -63,6 +65,7 @@ struct BatchOptions {
     bool dryRun = false;
     bool quiet = false;
     bool listPlugins = false;
+    bool listCodecs = false;
     bool help = false;
     bool version = false;
 };

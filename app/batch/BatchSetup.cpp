@@ -107,6 +107,12 @@ RenderSettings SettingsFromStore(const ResolvedSettings& stored) {
     g.edge = stored.integer(QStringLiteral("cbEdge.Checked")) != 0;
     g.cellSpacing = qBound(0, stored.integer(QStringLiteral("spinCellSpacing.Value")), 9);
     g.cellPadding = qBound(0, stored.integer(QStringLiteral("spinCellPadding.Value")), 9);
+    s.aviFrameRate = stored.integer(QStringLiteral("spinAVIFrameRate.Value"));
+    s.avi.handler = stored.text(QStringLiteral("AviCompressor.Handler"));
+    s.avi.quality = uint32_t(stored.integer(QStringLiteral("AviCompressor.Quality")));
+    s.avi.keyFrameEvery = uint32_t(stored.integer(QStringLiteral("AviCompressor.KeyFrameEvery")));
+    s.avi.bytesPerSecond = uint32_t(stored.integer(QStringLiteral("AviCompressor.BytesPerSecond")));
+    s.avi.flags = uint32_t(stored.integer(QStringLiteral("AviCompressor.Flags")));
     // No pauses: previews are not made here.
     s.previewDelayOn = false;
 
@@ -145,6 +151,8 @@ void ApplyOverrides(const BatchOptions& options, RenderSettings& s) {
     if (options.galleryColumns) s.gallery.columns = *options.galleryColumns;
     // Galleries are made from JPEG stills, as in the window.
     if (s.exportKind == WebGallery) s.stillType = StillJpeg;
+    if (options.aviCodec) s.avi.handler = *options.aviCodec;
+    if (options.aviRate) s.aviFrameRate = *options.aviRate;
 }
 
 QString RootNameFor(const BatchOptions& options, const QString& video) {

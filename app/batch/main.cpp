@@ -8,6 +8,7 @@
 #include "app/batch/Progress.h"
 #include "app/settings/SettingsStore.h"
 #include "app/settings/SettingsTable.h"
+#include "export/avi/AviCodecs.h"
 #include "pluginhost/PluginLoader.h"
 
 #include <QFileInfo>
@@ -95,6 +96,10 @@ int main(int argc, char** argv) {
         printError(QStringLiteral("a plug-in in %1 failed while loading: %2")
                        .arg(pluginFolder, QString::fromLocal8Bit(e.what())));
         return ExitUsage;
+    }
+    if (options.listCodecs) {
+        std::fputs(qPrintable(DescribeAviCodecs()), stdout);
+        return ExitOk;
     }
     if (options.listPlugins) {
         std::fputs(qPrintable(DescribePlugins(plugins)), stdout);

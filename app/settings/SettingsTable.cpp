@@ -106,6 +106,14 @@ std::vector<SettingRow> BuildTable() {
         Spin("spinCellSpacing.Value", "spinCellSpacing", 1, 1, 0, 9),
         Spin("spinCellPadding.Value", "spinCellPadding", 4, 4, 0, 9),
         Text("edtExportFileName.text", "edtExportFileName", "untitled.swf", ""),
+        // The AVI codec and options last chosen in the compression dialog
+        // (no control: the window keeps them); an empty handler proposes Cinepak.
+        Text("AviCompressor.Handler", "", "", ""),
+        Ranged(Row("AviCompressor.Quality", T::Integer, P::Value, "", 5000, 5000), 0, 10000),
+        Ranged(Row("AviCompressor.KeyFrameEvery", T::Integer, P::Value, "", 18, 18), 1, 9999),
+        Ranged(Row("AviCompressor.BytesPerSecond", T::Integer, P::Value, "", 153600, 153600), 1024,
+               1 << 30),
+        Ranged(Row("AviCompressor.Flags", T::Integer, P::Value, "", 6, 6), 0, 6),
     };
 }
 

@@ -7,7 +7,9 @@
 
 namespace stillora {
 
-// Null until this exporter is built.
+// The "Windows AVI" movie: every rendered frame becomes one frame of the
+// movie at MovieFileName, opened at the first frame with the codec chosen
+// in the compression dialog (the shell's), closed when the run ends.
 std::unique_ptr<RenderExporter> CreateAviExporter(ExportShell& shell);
 
 } // namespace stillora

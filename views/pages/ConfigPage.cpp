@@ -79,7 +79,7 @@ TConfigPage::TConfigPage(QWidget* parent) : QWidget(parent) {
     connect(spinDigits, qOverload<int>(&QSpinBox::valueChanged), this, update);
     connect(cbSelName, &QCheckBox::toggled, this, update);
 
-    setExportKindAvailable(MovieExport, false);
+    setExportKindAvailable(MovieExport, true);
     UpdateSample();
 }
 
@@ -309,6 +309,7 @@ void TConfigPage::CollectSettings(RenderSettings& s) const {
     g.edge = cbEdge->isChecked();
     g.cellSpacing = spinCellSpacing->value();
     g.cellPadding = spinCellPadding->value();
+    s.avi = aviCompression;
 }
 
 void TConfigPage::EnterPage() {

@@ -52,6 +52,10 @@ public:
     // Export kinds 1 and 2 stay unavailable until their exporters exist.
     void setExportKindAvailable(int kind, bool available);
 
+    // The AVI codec and options chosen last (no control of its own; the
+    // compression dialog sets it, the settings store keeps it).
+    AviSettings aviCompression;
+
     // Controls, named as their objectName.
     TRadioGroup* rgExportAs;
     QTabWidget* pageSettings;

@@ -1,6 +1,8 @@
 #include "views/pages/DialogExportShell.h"
 
+#include "export/avi/AviCompressor.h"
 #include "views/DialogService.h"
+#include "views/avi/AviCompressionDialog.h"
 
 namespace stillora {
 
@@ -21,6 +23,25 @@ DialogService::Kind dialogKind(RenderPrompter::Kind kind) {
 }
 
 } // namespace
+
+DialogExportShell::DialogExportShell(QWidget* parent)
+    : parent_(parent), avi_(std::make_unique<TAVICompressor>()) {}
+
+DialogExportShell::~DialogExportShell() = default;
+
+bool DialogExportShell::chooseAviCompression(AVIOptions& options) {
+    if (!AviCompressionDialogs().choose(options, parent_)) return false;
+    if (keep_) {
+        AviSettings chosen;
+        chosen.handler = options.Handler.trimmed();
+        chosen.quality = options.Quality;
+        chosen.keyFrameEvery = options.KeyFrameEvery;
+        chosen.bytesPerSecond = options.BytesPerSecond;
+        chosen.flags = options.Flags & (kAviFlagKeyFrames | kAviFlagDataRate);
+        keep_(chosen);
+    }
+    return true;
+}
 
 RenderPrompter::Button DialogExportShell::ask(RenderPrompter::Kind kind, const QString& text,
                                               int buttons) {

@@ -14,7 +14,8 @@ namespace stillora {
 RenderExporter* TfrmMain::exporter(const RenderSettings& settings) {
     if (!exportShell_) {
         auto shell = std::make_unique<DialogExportShell>(this);
-        shell->setAviChoiceKeeper([this](const AviSettings& chosen) { ConfigPage->aviCompression = chosen; });
+        shell->setAviChoiceKeeper(
+            [this](const AviSettings& chosen) { ConfigPage->aviCompression = chosen; });
         exportShell_ = std::move(shell);
     }
     if (settings.exportKind == WebGallery) {
@@ -33,12 +34,14 @@ void TfrmMain::BindAviSettings(SettingsBinder& binder) {
     auto integer = [](uint32_t& field) {
         return SettingsBinder::Hook{[&field] { return SettingValue(int32_t(field)); },
                                     [&field](const SettingValue& v) {
-                                        if (auto* n = std::get_if<int32_t>(&v)) field = uint32_t(*n);
+                                        if (auto* n = std::get_if<int32_t>(&v))
+                                            field = uint32_t(*n);
                                     }};
     };
     binder.SetHook("AviCompressor.Handler", {[&avi] { return SettingValue(avi.handler); },
                                              [&avi](const SettingValue& v) {
-                                                 if (auto* t = std::get_if<QString>(&v)) avi.handler = *t;
+                                                 if (auto* t = std::get_if<QString>(&v))
+                                                     avi.handler = *t;
                                              }});
     binder.SetHook("AviCompressor.Quality", integer(avi.quality));
     binder.SetHook("AviCompressor.KeyFrameEvery", integer(avi.keyFrameEvery));

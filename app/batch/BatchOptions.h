@@ -55,8 +55,8 @@ struct BatchOptions {
     std::optional<int> galleryColumns;   // --gallery-columns
     std::optional<QString> aviCodec; // --avi-codec: FourCC or encoder name
     std::optional<int> aviRate;      // --avi-rate: frames per second
-    std::optional<QString> fx; // chain for frames given with --frames
-    QStringList params;        // "Plugin:Parameter=Value", in order
+    std::optional<QString> fx;       // chain for frames given with --frames
+    QStringList params;              // "Plugin:Parameter=Value", in order
     int safeSeekMs = 0;
     QString settingsFile; // empty: the user's settings store
 

@@ -48,7 +48,8 @@ public:
     bool open(const AviCodecInfo& info, int width, int height, const AviEncoderOptions& o,
               QString* error) {
         const AVCodec* codec = avcodec_find_encoder_by_name(info.encoder.toLatin1().constData());
-        if (!codec) return fail(error, QStringLiteral("this build has no %1 encoder").arg(info.encoder));
+        if (!codec)
+            return fail(error, QStringLiteral("this build has no %1 encoder").arg(info.encoder));
         const CodecPlan plan = planFor(info.encoder);
         bitCount_ = plan.bitCount;
         ctx_ = avcodec_alloc_context3(codec);

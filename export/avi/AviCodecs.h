@@ -36,10 +36,10 @@ QString DescribeAviCodecs();
 
 // Choices handed to an encoder.
 struct AviEncoderOptions {
-    uint32_t quality = 5000;      // 0 .. 10000
-    uint32_t keyFrameEvery = 18;  // 0: the codec decides
-    uint32_t bytesPerSecond = 0;  // 0: quality decides
-    uint32_t rate = 1;            // frames per second
+    uint32_t quality = 5000;     // 0 .. 10000
+    uint32_t keyFrameEvery = 18; // 0: the codec decides
+    uint32_t bytesPerSecond = 0; // 0: quality decides
+    uint32_t rate = 1;           // frames per second
 };
 
 struct AviPacket {

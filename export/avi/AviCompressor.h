@@ -30,13 +30,13 @@ class ExportShell;
 struct AVIOptions {
     int32_t Width = 0;
     int32_t Height = 0;
-    QString Handler;       // FourCC of the codec (up to 4 characters)
-    uint32_t Quality = 0;  // 0 .. 10000
-    uint32_t Rate = 0;     // frames per second
-    QString Name;          // stream name, up to 63 characters
+    QString Handler;      // FourCC of the codec (up to 4 characters)
+    uint32_t Quality = 0; // 0 .. 10000
+    uint32_t Rate = 0;    // frames per second
+    QString Name;         // stream name, up to 63 characters
     uint32_t KeyFrameEvery = 0;
     uint32_t BytesPerSecond = 0;
-    uint32_t Flags = 0;    // kAviFlagKeyFrames | kAviFlagDataRate | kAviFlagValid
+    uint32_t Flags = 0; // kAviFlagKeyFrames | kAviFlagDataRate | kAviFlagValid
     bool Compress = false;
     bool ShowDialog = false;
 };
@@ -48,13 +48,13 @@ constexpr uint32_t kAviFlagValid = 8;
 // Result codes of Open(), AddFrame() and Close().
 enum AviResult : int {
     AviOk = 0,
-    AviCancelled = -1,     // the compression dialog was cancelled
-    AviFileError = -2,     // the file cannot be created
-    AviStreamError = -3,   // no stream for these options (no size, no rate)
-    AviCodecError = -4,    // the codec is unknown or refuses the format
-    AviFormatError = -5,   // the headers cannot be written
-    AviWriteError = -6,    // a write to the file failed
-    AviNotOpen = -7,       // a frame came while no movie is open
+    AviCancelled = -1,   // the compression dialog was cancelled
+    AviFileError = -2,   // the file cannot be created
+    AviStreamError = -3, // no stream for these options (no size, no rate)
+    AviCodecError = -4,  // the codec is unknown or refuses the format
+    AviFormatError = -5, // the headers cannot be written
+    AviWriteError = -6,  // a write to the file failed
+    AviNotOpen = -7,     // a frame came while no movie is open
 };
 
 // The defaults: no size, handler "CVID", quality 5000, 18 fps, no name, a

@@ -27,7 +27,8 @@ uint32_t code(const char* c) {
 
 uint32_t FourCC(const QString& text) {
     QByteArray bytes = text.left(4).toLatin1();
-    while (bytes.size() < 4) bytes.append(' ');
+    while (bytes.size() < 4)
+        bytes.append(' ');
     return code(bytes.constData());
 }
 
@@ -105,7 +106,8 @@ bool RiffAviWriter::start(const AviStreamFormat& format) {
     put32(format.suggestedBuffer);
     put32(uint32_t(format.width));
     put32(uint32_t(format.height));
-    for (int i = 0; i < 4; ++i) put32(0);
+    for (int i = 0; i < 4; ++i)
+        put32(0);
     endChunk(avih);
 
     const int64_t strl = beginList("LIST", "strl");
@@ -139,7 +141,8 @@ bool RiffAviWriter::start(const AviStreamFormat& format) {
     put16(format.bitCount);
     put32(format.compression);
     put32(format.imageSize);
-    for (int i = 0; i < 4; ++i) put32(0);
+    for (int i = 0; i < 4; ++i)
+        put32(0);
     put(format.extradata.constData(), format.extradata.size());
     endChunk(strf);
 
@@ -196,7 +199,7 @@ bool RiffAviWriter::closePart(bool last) {
         Part& part = parts_.back();
         part.indexPosition = dev_.pos();
         const int64_t ix = beginChunk("ix00");
-        put16(2); // longs per entry
+        put16(2);       // longs per entry
         put("\0\1", 2); // sub-type 0, index of chunks
         put32(uint32_t(entries_.size()));
         put32(chunkId_);
@@ -242,9 +245,9 @@ bool RiffAviWriter::finish() {
     const uint32_t suggested = std::max(format_.suggestedBuffer, maxChunk_);
     patch32(avihFramesPos_, odml ? parts_.front().frames : frames_);
     patch32(avihBufferPos_, suggested);
-    patch32(avihMaxRatePos_, uint32_t(std::min<uint64_t>(
-                                 uint64_t(maxChunk_) * std::max<uint32_t>(1, format_.rate),
-                                 0xffffffffu)));
+    patch32(avihMaxRatePos_,
+            uint32_t(std::min<uint64_t>(uint64_t(maxChunk_) * std::max<uint32_t>(1, format_.rate),
+                                        0xffffffffu)));
     patch32(strhLengthPos_, frames_);
     patch32(strhBufferPos_, suggested);
     if (odml && !failed_) {
@@ -253,7 +256,7 @@ bool RiffAviWriter::finish() {
         if (!dev_.seek(superIndexPos_)) failed_ = true;
         putFourCC("indx");
         put32(kSuperIndexBytes);
-        put16(4); // longs per entry
+        put16(4);       // longs per entry
         put("\0\0", 2); // sub-type 0, index of indexes
         put32(uint32_t(parts_.size()));
         put32(chunkId_);

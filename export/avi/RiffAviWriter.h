@@ -24,13 +24,13 @@ struct AviStreamFormat {
     int32_t height = 0;
     uint32_t rate = 1; // frames per second (scale 1)
     uint32_t quality = 0;
-    uint32_t handler = 0;        // strh FourCC
-    uint32_t compression = 0;    // strf FourCC, 0 for uncompressed RGB
-    uint16_t bitCount = 32;      // strf bits per pixel
-    uint32_t imageSize = 0;      // strf image size
+    uint32_t handler = 0;         // strh FourCC
+    uint32_t compression = 0;     // strf FourCC, 0 for uncompressed RGB
+    uint16_t bitCount = 32;       // strf bits per pixel
+    uint32_t imageSize = 0;       // strf image size
     uint32_t suggestedBuffer = 0; // strh suggested buffer size
-    QByteArray extradata;        // codec data after the 40-byte header
-    QString name;                // strn, 63 characters at most
+    QByteArray extradata;         // codec data after the 40-byte header
+    QString name;                 // strn, 63 characters at most
 };
 
 // FourCC from up to four characters, padded with spaces.
@@ -76,7 +76,7 @@ private:
     bool put16(uint16_t v);
     bool putFourCC(const char* code);
     bool patch32(int64_t position, uint32_t v);
-    int64_t beginChunk(const char* code);          // returns position of the size field
+    int64_t beginChunk(const char* code); // returns position of the size field
     int64_t beginList(const char* list, const char* type);
     bool endChunk(int64_t sizePosition);
     bool closePart(bool last);

@@ -106,6 +106,8 @@ TEST(CommandLine, RejectsBadUsageWithOneLine) {
         {{"--fx", "Lightness", "a.mp4"}, "--fx"},
         {{"--separator", "-", "--no-separator", "a.mp4"}, "--no-separator"},
         {{"--frames", "1"}, "no video"},
+        {{"--export", "avi", "--avi-codec", "divx3", "a.mp4"}, "--list-codecs"},
+        {{"--avi-rate", "31", "a.mp4"}, "--avi-rate"},
     };
     for (const auto& [args, mention] : cases) {
         const ParseResult r = parse(args);
@@ -125,7 +127,8 @@ TEST(CommandLine, EveryOptionIsDocumented) {
                               "--quality",      "--safe-seek",    "--overwrite",
                               "--keep-going",   "--settings",     "--dry-run",
                               "--list-plugins", "--quiet",        "--help",
-                              "--version"};
+                              "--version",      "--avi-codec",    "--avi-rate",
+                              "--list-codecs"};
     QFile manFile(QStringLiteral(STILLORA_SOURCE_DIR "/docs/stillora-batch.1"));
     ASSERT_TRUE(manFile.open(QIODevice::ReadOnly));
     // roff writes "-" as "\-".

@@ -46,7 +46,8 @@ TAviCompressionDialog::TAviCompressionDialog(const AVIOptions& options, QWidget*
     int selected = 0;
     for (size_t i = 0; i < codecs_.size(); ++i) {
         cbCompressor->addItem(codecs_[i].description, codecs_[i].fourcc);
-        if (codecs_[i].fourcc.trimmed().compare(options.Handler.trimmed(), Qt::CaseInsensitive) == 0 ||
+        if (codecs_[i].fourcc.trimmed().compare(options.Handler.trimmed(), Qt::CaseInsensitive) ==
+                0 ||
             codecs_[i].encoder.compare(options.Handler.trimmed(), Qt::CaseInsensitive) == 0)
             selected = int(i);
     }

@@ -63,7 +63,7 @@ class ScriptedAviCompression : public AviCompressionChooser {
 public:
     struct Answer {
         bool confirm = true;
-        QString handler; // empty: keep the proposed codec
+        QString handler;  // empty: keep the proposed codec
         int quality = -1; // -1: keep
     };
     // Used in order; when none is left the dialog is confirmed unchanged.

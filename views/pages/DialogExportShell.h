@@ -31,7 +31,9 @@ public:
     // remember callback (the window keeps it for the next run and the store).
     bool chooseAviCompression(AVIOptions& options) override;
     TAVICompressor* aviCompressor() override { return avi_.get(); }
-    void setAviChoiceKeeper(std::function<void(const AviSettings&)> keep) { keep_ = std::move(keep); }
+    void setAviChoiceKeeper(std::function<void(const AviSettings&)> keep) {
+        keep_ = std::move(keep);
+    }
 
 private:
     QWidget* parent_;

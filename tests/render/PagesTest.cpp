@@ -132,10 +132,11 @@ TEST_F(PagesTest, ControlsCarryTheirNamesRangesAndStartValues) {
 }
 
 TEST_F(PagesTest, ExportKindDrivesTabsAndFileType) {
-    // The gallery can be chosen; movie exports are shown but cannot be chosen yet.
+    // The gallery and movie exports can be chosen.
     EXPECT_TRUE(config.rgExportAs->item(WebGallery)->isEnabled());
     EXPECT_TRUE(config.tabHTML->isEnabled());
-    EXPECT_FALSE(config.rgExportAs->item(MovieExport)->toolTip().isEmpty());
+    EXPECT_TRUE(config.rgExportAs->item(MovieExport)->isEnabled());
+    EXPECT_TRUE(config.tabFrames->isEnabled());
 
     config.rgExportType->setItemIndex(StillBmp);
     EXPECT_EQ(config.ngImageSettings->currentIndex(), 1);

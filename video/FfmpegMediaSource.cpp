@@ -10,7 +10,9 @@ extern "C" {
 #include <libavutil/avutil.h>
 }
 
+#include <algorithm>
 #include <chrono>
+#include <vector>
 
 namespace stillora {
 
@@ -270,14 +272,97 @@ bool FfmpegMediaSource::buildIndex(std::string* error) {
         if (packet_->stream_index == stream_ && packet_->size > 0 &&
             !(packet_->flags & AV_PKT_FLAG_DISCARD))
             index_.addPacket(toIndexTime(packet_->pts), toIndexTime(packet_->dts),
-                             packet_->flags & AV_PKT_FLAG_KEY);
+                             packet_->flags & AV_PKT_FLAG_KEY, packet_->pos);
         av_packet_unref(packet_);
     }
+    // Packets at the start may yield no picture (a recording cut mid-GOP,
+    // leading frames whose references were cut off): only a decode tells.
+    if (!reopen(error)) return false;
+    const std::vector<int64_t> dropped = packetsWithoutPicture();
+    startsUndecodable_ = !dropped.empty();
+    index_.dropPackets(dropped);
     index_.finish();
     indexed_ = true;
     // Open afresh rather than seek: not every demuxer lands exactly on the
     // first packet, and frame 0 is defined by what comes first.
     return reopen(error);
+}
+
+std::vector<int64_t> FfmpegMediaSource::packetsWithoutPicture() {
+    // Decoding goes on this many packets past the first picture: leading
+    // frames that cannot be decoded come right after the first key frame.
+    constexpr int64_t kSettlePackets = 32;
+    // A file with no picture this far in is left to the ordinary decode.
+    constexpr int64_t kMaxPackets = 3000;
+    const int64_t indexed = index_.packetsAdded();
+    // The indexed packets sent and the pictures they gave, by byte position
+    // and by presentation time.
+    std::vector<int64_t> fedPositions, fedTimes, shownPositions, shownTimes;
+    int64_t firstShown = -1;
+    bool differs = false;
+    auto fed = [&] { return static_cast<int64_t>(fedPositions.size()); };
+    auto receive = [&] {
+        while (avcodec_receive_frame(codec_, decoded_) == 0) {
+            shownPositions.push_back(decoded_->pkt_pos);
+            shownTimes.push_back(decoded_->pts);
+            if (firstShown < 0) firstShown = fed();
+            av_frame_unref(decoded_);
+        }
+    };
+    while (!differs && fed() < std::min(indexed, kMaxPackets) &&
+           (firstShown < 0 || fed() < firstShown + kSettlePackets)) {
+        armDeadline(kReadTimeoutSeconds);
+        const int result = av_read_frame(format_, packet_);
+        if (result == AVERROR(EAGAIN)) continue;
+        if (result < 0) break;
+        if (packet_->stream_index != stream_) {
+            av_packet_unref(packet_);
+            continue;
+        }
+        // The same packets the index holds; the others still go to the decoder.
+        if (packet_->size > 0 && !(packet_->flags & AV_PKT_FLAG_DISCARD)) {
+            // The input reads differently the second time: trust neither.
+            if (packet_->pos != index_.packetPosition(fed())) differs = true;
+            fedPositions.push_back(packet_->pos);
+            fedTimes.push_back(packet_->pts);
+        }
+        while (avcodec_send_packet(codec_, packet_) == AVERROR(EAGAIN))
+            receive();
+        av_packet_unref(packet_);
+        receive();
+    }
+    avcodec_send_packet(codec_, nullptr);
+    receive();
+    resetDecoder();
+
+    std::vector<int64_t> dropped;
+    if (differs || firstShown < 0) return dropped;
+    // Tell the packets apart by position where every one has its own, else by
+    // presentation time; else only the number of pictures is known, and the
+    // packets that gave none are taken to be the first.
+    auto known = [](const std::vector<int64_t>& v, int64_t none) {
+        return std::none_of(v.begin(), v.end(), [none](int64_t x) { return x == none; });
+    };
+    const std::vector<int64_t>* fedKeys = nullptr;
+    std::vector<int64_t>* shownKeys = nullptr;
+    if (known(fedPositions, -1)) {
+        fedKeys = &fedPositions;
+        shownKeys = &shownPositions;
+    } else if (known(fedTimes, AV_NOPTS_VALUE)) {
+        fedKeys = &fedTimes;
+        shownKeys = &shownTimes;
+    }
+    if (!fedKeys) {
+        const int64_t missing = fed() - static_cast<int64_t>(shownPositions.size());
+        for (int64_t i = 0; i < missing; ++i)
+            dropped.push_back(i);
+        return dropped;
+    }
+    std::sort(shownKeys->begin(), shownKeys->end());
+    for (int64_t i = 0; i < fed(); ++i)
+        if (!std::binary_search(shownKeys->begin(), shownKeys->end(), (*fedKeys)[i]))
+            dropped.push_back(i);
+    return dropped;
 }
 
 void FfmpegMediaSource::close() {
@@ -294,6 +379,7 @@ void FfmpegMediaSource::close() {
     }
     open_ = false;
     indexed_ = false;
+    startsUndecodable_ = false;
     index_ = FrameIndex();
     state_ = MediaState::None;
     size_ = QSize();
@@ -384,6 +470,9 @@ int FfmpegMediaSource::decodeNext(int64_t* number) {
                     if (!index_.anchored()) index_.anchor(index_.startTimestamp());
                     n = 0;
                 }
+                // A key frame without a presentation time is known by the
+                // packet it came from.
+                if (n < 0 && index_.anchored()) n = index_.keyFrameAt(decoded_->pkt_pos);
                 // Otherwise the number stays unknown (-1) until a frame with a
                 // presentation time comes: guesses after a seek into an MPEG
                 // program stream can be a few frames off.
@@ -448,8 +537,9 @@ bool FfmpegMediaSource::demuxerSeek(int64_t timestamp) {
 }
 
 bool FfmpegMediaSource::rewind() {
-    // Some inputs cannot seek by time; open them afresh.
-    if (!demuxerSeek(index_.startTimestamp())) return reopen(nullptr);
+    // Some inputs cannot seek by time, and a seek to the start of one that
+    // opens with undecodable data can land past it: open those afresh.
+    if (startsUndecodable_ || !demuxerSeek(index_.startTimestamp())) return reopen(nullptr);
     atStart_ = true;
     return true;
 }
@@ -644,8 +734,7 @@ bool FfmpegMediaSource::run(std::string* error) {
     stopWorker();
     if (!format_) return fail(error, "The source cannot be read any more.");
     // A failed seek can leave the decoder off the presented frame: go back to it.
-    if (indexed_ && hasFrame_ && lastNumber_ != currentFrame() &&
-        !seekTo(currentFrame(), error))
+    if (indexed_ && hasFrame_ && lastNumber_ != currentFrame() && !seekTo(currentFrame(), error))
         return false;
     worker_ = std::thread(&FfmpegMediaSource::playLoop, this);
     state_ = MediaState::Running;

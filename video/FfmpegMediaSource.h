@@ -83,6 +83,9 @@ private:
     static int readerRead(void* opaque, uint8_t* buffer, int size);
     static int64_t readerSeek(void* opaque, int64_t offset, int whence);
     bool buildIndex(std::string* error);
+    // Decodes the opening of a freshly opened input; returns the indices of
+    // the indexed packets that yielded no picture.
+    std::vector<int64_t> packetsWithoutPicture();
     int decodeNext(int64_t* number);
     bool demuxerSeek(int64_t timestamp);
     bool rewind();
@@ -101,7 +104,7 @@ private:
     // Owned by the thread that drives the decoder (the caller's, or the
     // playback thread while it runs).
     AVFormatContext* format_ = nullptr;
-    AVIOContext* io_ = nullptr;                // when reading through reader_
+    AVIOContext* io_ = nullptr; // when reading through reader_
     std::shared_ptr<InputReader> reader_;
     AVCodecContext* codec_ = nullptr;
     AVPacket* packet_ = nullptr;
@@ -118,6 +121,7 @@ private:
     double timeBase_ = 0.0; // seconds per timestamp unit
     FrameIndex index_;
     bool indexed_ = false;
+    bool startsUndecodable_ = false; // the opening holds packets that yield no picture
 
     // Caller's thread only.
     SourceKind kind_ = SourceKind::File;

@@ -6,8 +6,22 @@ namespace stillora {
 
 FrameIndex::FrameIndex(int64_t frameDuration) : duration_(std::max<int64_t>(1, frameDuration)) {}
 
-void FrameIndex::addPacket(int64_t pts, int64_t dts, bool key) {
-    packets_.push_back({pts, dts, key});
+void FrameIndex::addPacket(int64_t pts, int64_t dts, bool key, int64_t position) {
+    packets_.push_back({pts, dts, key, position});
+}
+
+void FrameIndex::dropPackets(const std::vector<int64_t>& indices) {
+    if (indices.empty()) return;
+    std::vector<Packet> kept;
+    kept.reserve(packets_.size() - std::min(packets_.size(), indices.size()));
+    auto drop = indices.begin();
+    for (int64_t i = 0; i < static_cast<int64_t>(packets_.size()); ++i) {
+        while (drop != indices.end() && *drop < i)
+            ++drop;
+        if (drop != indices.end() && *drop == i) continue;
+        kept.push_back(packets_[i]);
+    }
+    packets_.swap(kept);
 }
 
 void FrameIndex::finish() {
@@ -30,8 +44,22 @@ void FrameIndex::finish() {
         std::sort(times_.begin(), times_.end());
         times_.erase(std::unique(times_.begin(), times_.end()), times_.end());
     }
+    // Where some packets carry presentation times and others do not (AVI with
+    // B-frames: the B-frames have them), a reference frame shows when the
+    // next reference frame is decoded, at that one's decode time.
+    if (!byPts_ && !noPts_) {
+        int64_t nextReference = kNoTime;
+        int64_t lastDts = kNoTime;
+        for (auto p = packets_.rbegin(); p != packets_.rend(); ++p) {
+            if (lastDts == kNoTime) lastDts = p->dts;
+            if (p->pts != kNoTime || p->dts == kNoTime) continue;
+            if (p->key) p->pts = nextReference != kNoTime ? nextReference : lastDts + duration_;
+            nextReference = p->dts;
+        }
+    }
     for (size_t i = 0; i < packets_.size(); ++i)
-        if (packets_[i].key) keyPackets_.push_back({packets_[i].pts, static_cast<int64_t>(i)});
+        if (packets_[i].key)
+            keyPackets_.push_back({packets_[i].pts, static_cast<int64_t>(i), packets_[i].position});
     std::vector<Packet>().swap(packets_);
 }
 
@@ -53,13 +81,17 @@ void FrameIndex::anchor(int64_t firstTimestamp) {
         anchor_ = firstTimestamp;
         count_ = packetCount_;
     }
+    keysByByte_.clear();
     for (const KeyPacket& key : keyPackets_) {
         // Without presentation times at all, a key frame of a closed GOP
-        // shows at its decode position; with some, a key frame that lacks one
+        // shows at its decode position; a key frame that lacks one otherwise
         // cannot be placed and is left out.
         const int64_t n = key.pts != kNoTime ? numberOf(key.pts) : noPts_ ? key.position : -1;
-        if (n >= 0) keys_.push_back(n);
+        if (n < 0) continue;
+        keys_.push_back(n);
+        if (key.bytePosition >= 0) keysByByte_.emplace_back(key.bytePosition, n);
     }
+    std::sort(keysByByte_.begin(), keysByByte_.end());
     std::sort(keys_.begin(), keys_.end());
     keys_.erase(std::unique(keys_.begin(), keys_.end()), keys_.end());
 }
@@ -89,6 +121,13 @@ int64_t FrameIndex::seekTimestamp(int64_t number) const {
 
 bool FrameIndex::isKeyFrame(int64_t number) const {
     return std::binary_search(keys_.begin(), keys_.end(), number);
+}
+
+int64_t FrameIndex::keyFrameAt(int64_t bytePosition) const {
+    if (bytePosition < 0) return -1;
+    auto it = std::lower_bound(keysByByte_.begin(), keysByByte_.end(),
+                               std::make_pair(bytePosition, INT64_MIN));
+    return it != keysByByte_.end() && it->first == bytePosition ? it->second : -1;
 }
 
 bool FrameIndex::keyFrameBetween(int64_t after, int64_t upTo) const {

@@ -12,6 +12,7 @@
 //     anchor, and the count is the number of packets.
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace stillora {
@@ -23,8 +24,15 @@ public:
     // frameDuration: one frame in the stream's time base (at least 1).
     explicit FrameIndex(int64_t frameDuration = 1);
 
-    // pts or dts may be kNoTime.
-    void addPacket(int64_t pts, int64_t dts, bool key);
+    // pts or dts may be kNoTime; position is the packet's byte position in
+    // the input (-1 unknown).
+    void addPacket(int64_t pts, int64_t dts, bool key, int64_t position = -1);
+    // Packets added so far, and the byte position of the i-th (decode order).
+    int64_t packetsAdded() const { return static_cast<int64_t>(packets_.size()); }
+    int64_t packetPosition(int64_t i) const { return packets_[i].position; }
+    // Forgets packets the decoder turned out to yield no picture for (indices
+    // into the packets added so far, ascending). Call before finish().
+    void dropPackets(const std::vector<int64_t>& indices);
     // Orders what addPacket collected; call once after the last packet.
     void finish();
     // Makes the frame with this timestamp (the first one decoded) frame 0.
@@ -49,6 +57,10 @@ public:
     // Timestamp at or before every packet's: where the stream starts.
     int64_t startTimestamp() const { return start_; }
     bool isKeyFrame(int64_t number) const;
+    // Number of the key frame that came from the packet at this byte
+    // position, or -1: places key frames whose packets carry no presentation
+    // time (AVI with B-frames).
+    int64_t keyFrameAt(int64_t bytePosition) const;
     bool hasKeyFrames() const { return !keyPackets_.empty(); }
     // True when a key frame's number lies in (after, upTo].
     bool keyFrameBetween(int64_t after, int64_t upTo) const;
@@ -58,6 +70,7 @@ private:
         int64_t pts;
         int64_t dts;
         bool key;
+        int64_t position;
     };
     int64_t rankOf(int64_t timestamp) const;
 
@@ -70,9 +83,11 @@ private:
     struct KeyPacket {
         int64_t pts;
         int64_t position; // in decode order
+        int64_t bytePosition;
     };
     std::vector<KeyPacket> keyPackets_;
-    std::vector<int64_t> keys_; // key frames' numbers, ascending
+    std::vector<int64_t> keys_;                           // key frames' numbers, ascending
+    std::vector<std::pair<int64_t, int64_t>> keysByByte_; // (byte position, number), ascending
     int64_t packetCount_ = 0;
     int64_t start_ = 0;
     int64_t rank0_ = 0;  // byPts_: position of frame 0 in times_

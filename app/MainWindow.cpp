@@ -457,7 +457,9 @@ QWidget* TfrmMain::buildSelectSourcePage() {
     SpeedButton2 = named(new QToolButton, "SpeedButton2");
     SpeedButton2->setText("?");
     SpeedButton2->setToolTip("Media information");
-    connect(SpeedButton2, &QToolButton::clicked, this, [this] { showMediaInfo(edtFiles->text(), this); });
+    connect(SpeedButton2, &QToolButton::clicked, this, [this] {
+        showMediaInfo(CurrentSourceKind == 3 ? edtDVDSource->text() : edtFiles->text(), this);
+    });
 
     edtURL = named(new QLineEdit, "edtURL");
     connect(edtURL, &QLineEdit::textChanged, this, &TfrmMain::edtURLChange);

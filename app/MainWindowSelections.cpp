@@ -5,6 +5,7 @@
 
 #include "pluginhost/EffectChain.h"
 #include "selection/SelectionFile.h"
+#include "video/DvdTitle.h"
 #include "views/DialogService.h"
 #include "views/timeline/GetFrame.h"
 #include "views/timeline/Timeline.h"
@@ -168,13 +169,21 @@ void TfrmMain::showFrameInViewer(const TSelection& selection, const QImage* pict
     if (frmRender && !frmRender->isVisible()) frmRender->show();
 }
 
+namespace {
+// The name a source's selection list is named after: a DVD folder stands for
+// its VIDEO_TS.IFO.
+QString listedSource(int kind, const QString& name) {
+    return kind == 1 || kind == 3 ? dvdIfoPath(name) : name;
+}
+} // namespace
+
 void TfrmMain::actSaveExecute() {
-    const QString error = SaveSelectionsForSource(SourceName, *treeModel_);
+    const QString error = SaveSelectionsForSource(listedSource(CurrentSourceKind, SourceName), *treeModel_);
     if (!error.isEmpty()) Dialogs().message(DialogService::Error, QString(), error, DialogService::Ok, this);
 }
 
 void TfrmMain::actLoadExecute() {
-    const QString error = LoadSelectionsForSource(SourceName, *treeModel_, plugins_);
+    const QString error = LoadSelectionsForSource(listedSource(CurrentSourceKind, SourceName), *treeModel_, plugins_);
     if (!error.isEmpty()) Dialogs().message(DialogService::Error, QString(), error, DialogService::Ok, this);
     if (frmTimeline) frmTimeline->RefreshGrid();
     UpdateNextButton();

@@ -4,6 +4,7 @@
 #include "app/MainWindow.h"
 
 #include "selection/SelectionFile.h"
+#include "video/DvdTitle.h"
 #include "views/DialogService.h"
 #include "views/VideoWindow.h"
 #include "views/timeline/Timeline.h"
@@ -79,7 +80,9 @@ bool TfrmMain::OpenSource(int kind, const QString& name) {
         suspendActions(false);
         media_->setFrameNotifier([this] { Video->frameArrived(); });
         // The source's own selection list comes back; a missing file reads nothing.
-        LoadSelectionFile(SelectionFileName(name), *treeModel_, plugins_);
+        // A DVD's list is named after its IFO file, also when a folder was given.
+        const QString listed = kind == 1 || kind == 3 ? dvdIfoPath(name) : name;
+        LoadSelectionFile(SelectionFileName(listed), *treeModel_, plugins_);
         emit sourceOpened(name);
     } else {
         setStatus("Error opening media.");
@@ -112,6 +115,8 @@ bool TfrmMain::OpenCaptureDevice(const QString& name) {
 }
 
 bool TfrmMain::OpenMediaFile(const QString& path) {
+    // A DVD's folder, IFO file or image picked as a file plays as the DVD it is.
+    if (isDvdVolumePath(path)) return OpenDvd(path);
     std::string error;
     media_->setFrameCallback({});
     if (!media_->open(SourceKind::File, path.toStdString(), &error)) return false;

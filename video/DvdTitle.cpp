@@ -120,7 +120,17 @@ struct Where {
 
 // Sorts out what a path names. False with *error when it names no volume.
 bool locate(const QString& path, Where* where, std::string* error) {
-    if (path.isEmpty()) return fail(error, kDvdVolumeUnknown);
+    if (path.isEmpty()) {
+        // No path: the disc in the default drive, as a player would take it.
+        for (const char* drive : {"/dev/dvd", "/dev/sr0"}) {
+            if (QFileInfo::exists(drive)) {
+                where->root = drive;
+                where->titleSet = 0;
+                return true;
+            }
+        }
+        return fail(error, kDvdVolumeUnknown);
+    }
     const QFileInfo info(path);
     if (!info.exists()) return fail(error, kDvdVolumeUnknown);
     if (info.isDir()) {
@@ -132,7 +142,12 @@ bool locate(const QString& path, Where* where, std::string* error) {
         where->titleSet = 0;
         return true;
     }
-    if (!info.isFile()) return fail(error, kDvdVolumeInvalid);
+    if (!info.isFile()) {
+        // A drive: the library reads the disc in it.
+        where->root = info.absoluteFilePath();
+        where->titleSet = 0;
+        return true;
+    }
     const QString name = info.fileName().toUpper();
     if (name.endsWith(".IFO") || name.endsWith(".BUP")) {
         static const QRegularExpression titleSetIfo("^VTS_(\\d\\d)_0\\.(IFO|BUP)$");

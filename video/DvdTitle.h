@@ -4,8 +4,9 @@
 // another.
 //
 // A volume is named by its folder (the one holding VIDEO_TS, or VIDEO_TS
-// itself), by one of its IFO files, or by an ISO image. VIDEO_TS.IFO, a
-// folder and an image stand for the whole disc; VTS_nn_0.IFO for its title
+// itself), by one of its IFO files, by an ISO image or by a drive; no name
+// at all means the disc in the default drive. VIDEO_TS.IFO, a folder, an
+// image and a drive stand for the whole disc; VTS_nn_0.IFO for its title
 // set nn. The title read is the main one: the longest program chain there.
 //
 // Each cell starts its own clock on real discs, so a title's timestamps jump
@@ -104,6 +105,10 @@ private:
 // True when `path` names what DvdTitle::open reads rather than a media file:
 // a folder, an IFO file or an ISO image.
 bool isDvdVolumePath(const QString& path);
+
+// The media information text of the volume's main title: its length, its
+// place on the disc and its video format. Empty when no title can be opened.
+QString dvdMediaInfo(const QString& path);
 
 // The IFO file a volume path stands for, to name the volume's selection list
 // after: a folder gives its VIDEO_TS.IFO; an IFO or an image stays as it is.

@@ -1,6 +1,7 @@
 #include "video/MediaInfo.h"
 
 #include "video/CodecNames.h"
+#include "video/DvdTitle.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -351,6 +352,12 @@ QString describeMedia(const MediaProbe& probe) {
 }
 
 QString mediaInfo(const QString& path) {
+    // A DVD volume is described by its IFO files; an image that holds none is
+    // probed like any other file.
+    if (isDvdVolumePath(path)) {
+        const QString dvd = dvdMediaInfo(path);
+        if (!dvd.isEmpty() || QFileInfo(path).isDir()) return dvd;
+    }
     const auto probe = probeMedia(path);
     return probe ? describeMedia(*probe) : QString();
 }

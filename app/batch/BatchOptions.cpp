@@ -284,6 +284,8 @@ selection of its selection list (VIDEO with the extension ".sel", as saved by
 Stillora), or the frames given with --frames, exactly as a Render run with the
 export kind "Numbered Frames" would. Defaults come from the settings saved by
 Stillora; the options below change them for this run only and are never saved.
+A VIDEO may also be a DVD volume (a folder holding VIDEO_TS, an IFO file or an
+ISO image): its main title is rendered, its list named after its IFO file.
 
 Selections:
   --selections FILE   read the selections from FILE instead of the list file

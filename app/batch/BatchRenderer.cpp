@@ -9,6 +9,7 @@
 #include "selection/Selection.h"
 #include "selection/SelectionFile.h"
 #include "selection/SelectionTree.h"
+#include "video/DvdTitle.h"
 #include "video/MediaSource.h"
 
 #include <QDir>
@@ -207,6 +208,7 @@ public:
 
 struct BatchRenderer::Job {
     QString video;
+    SourceKind kind = SourceKind::File;
     std::unique_ptr<MediaSource> media;
     SelectionList list;
     SelectionTree tree{list};
@@ -228,7 +230,11 @@ void BatchRenderer::report(const QString& text) {
 bool BatchRenderer::openMedia(Job& job, QString* problem) {
     job.media = createMediaSource();
     std::string error;
-    if (!job.media->open(SourceKind::File, QFile::encodeName(job.video).toStdString(), &error)) {
+    // A folder, an IFO file or an ISO image is a DVD volume.
+    job.kind = isDvdVolumePath(job.video) ? SourceKind::Dvd : SourceKind::File;
+    const std::string name = job.kind == SourceKind::Dvd ? job.video.toStdString()
+                                                         : QFile::encodeName(job.video).toStdString();
+    if (!job.media->open(job.kind, name, &error)) {
         *problem = QStringLiteral("cannot open video %1: %2")
                        .arg(quoted(job.video), oneLine(QString::fromStdString(error)));
         job.media.reset();
@@ -258,7 +264,7 @@ BatchRenderer::Prepared BatchRenderer::prepare(Job& job, QString* problem) {
             }
             // Named as the program names selections made from two marks.
             auto selection = NewSelection(range.first, range.last,
-                                          static_cast<int>(SourceKind::File), stack, capturing);
+                                          static_cast<int>(job.kind), stack, capturing);
             selection->Effects = fxChain_;
             selection->RefreshChainCaption();
             job.list.push_back(std::move(selection));
@@ -269,7 +275,9 @@ BatchRenderer::Prepared BatchRenderer::prepare(Job& job, QString* problem) {
     }
 
     const QString listFile =
-        options_.selectionsFile.isEmpty() ? SelectionFileName(job.video) : options_.selectionsFile;
+        options_.selectionsFile.isEmpty()
+            ? SelectionFileName(job.kind == SourceKind::Dvd ? dvdIfoPath(job.video) : job.video)
+            : options_.selectionsFile;
     const SelectionLoadResult loaded = LoadSelectionFile(listFile, job.tree, plugins_);
     if (loaded.outcome == SelectionLoadResult::Missing) {
         *problem = QStringLiteral("no selection list %1 for %2 (save one in Stillora, or give "

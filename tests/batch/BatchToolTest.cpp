@@ -10,6 +10,7 @@
 #include "render/RenderRun.h"
 #include "selection/SelectionFile.h"
 #include "selection/SelectionTree.h"
+#include "support/DvdMaker.h"
 #include "support/TestDirs.h"
 #include "video/MediaSource.h"
 #include "video/ScriptedMediaSource.h"
@@ -22,6 +23,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <unistd.h>
 
@@ -210,6 +212,45 @@ TEST_F(BatchTool, FramesPicksExactlyTheFramesAsked) {
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(ScriptedMediaSource::readNumber(QImage(dir_.file("skip/" + names[i]))),
                   frames[i]);
+}
+
+TEST_F(BatchTool, ADvdFolderItsIfoOrItsImageGiveTheTitlesExactFrames) {
+    // One title of two cells, 60 and 70 frames, whose clocks both start at zero.
+    const QString disc = dir_.file("disc");
+    QString error;
+    ASSERT_TRUE(test::makeDvdVolume(disc, {{60, 70}}, &error)) << error.toStdString();
+    ASSERT_TRUE(test::makeDvdImage(disc, dir_.file("disc.iso"), &error)) << error.toStdString();
+
+    const auto numbersIn = [this](const QString& folder) {
+        std::vector<int64_t> numbers;
+        for (const QString& name : filesIn(dir_.file(folder)))
+            numbers.push_back(
+                ScriptedMediaSource::readNumber(QImage(dir_.file(folder + "/" + name))));
+        std::sort(numbers.begin(), numbers.end());
+        return numbers;
+    };
+    const test::ToolRun folder = run({"--frames", "0,100,129", "--out", "folder", disc});
+    ASSERT_EQ(folder.exitCode, 0) << folder.err.toStdString();
+    EXPECT_EQ(numbersIn("folder"), (std::vector<int64_t>{0, 100, 129}));
+
+    const test::ToolRun ifo =
+        run({"--frames", "59-60", "--out", "ifo", disc + "/VIDEO_TS/VTS_01_0.IFO"});
+    ASSERT_EQ(ifo.exitCode, 0) << ifo.err.toStdString();
+    EXPECT_EQ(numbersIn("ifo"), (std::vector<int64_t>{59, 60}));
+
+    const test::ToolRun image = run({"--frames", "129", "--out", "image", dir_.file("disc.iso")});
+    ASSERT_EQ(image.exitCode, 0) << image.err.toStdString();
+    EXPECT_EQ(numbersIn("image"), (std::vector<int64_t>{129}));
+
+    // Past the title's end, and a folder that holds no volume.
+    const test::ToolRun past = run({"--frames", "130", "--out", "past", disc});
+    EXPECT_EQ(past.exitCode, 2);
+    EXPECT_TRUE(past.err.contains("0-129")) << past.err.toStdString();
+    QDir(dir_.path()).mkdir("empty");
+    const test::ToolRun none = run({"--frames", "0", "--out", "none", dir_.file("empty")});
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_TRUE(none.err.contains("The specified DVD volume to be played does not exist."))
+        << none.err.toStdString();
 }
 
 TEST_F(BatchTool, DryRunListsTheNamesAndWritesNothing) {

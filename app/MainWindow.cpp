@@ -3,6 +3,7 @@
 #include "app/MainWindow.h"
 
 #include "app/Artwork.h"
+#include "app/WindowPlacement.h"
 #include "app/settings/SettingsBinder.h"
 #include "selection/SelectionFile.h"
 #include "views/DialogService.h"
@@ -214,6 +215,10 @@ TfrmMain::TfrmMain(std::unique_ptr<MediaSource> media, SettingsStore* settings, 
     frmTimeline = std::make_unique<TfrmTimeline>(*this, this);
     frmGetFrame = std::make_unique<TfrmGetFrame>(this);
     connect(frmRender.get(), &TfrmRender::closed, this, [this] { tlbRender->setChecked(false); });
+    placer_ = new FirstShowPlacer(this);
+    for (QWidget* w : std::initializer_list<QWidget*>{frmRender.get(), frmGraphicSelector.get(),
+                                                      frmTimeline.get(), frmGetFrame.get()})
+        placer_->watch(w);
 }
 
 TfrmMain::~TfrmMain() {
@@ -247,6 +252,8 @@ void TfrmMain::FormCreate() {
     CurrentSourceKind = 1;
     try {
         LoadSettings();
+        // The effects' values the user set in the last session.
+        LoadPluginSettings();
     } catch (const std::exception&) {
         // Start-up goes on with whatever was applied.
     }

@@ -90,6 +90,7 @@ class TfrmRender;
 class TfrmGraphicSelector;
 class TfrmTimeline;
 class TfrmGetFrame;
+class FirstShowPlacer;
 
 class TfrmMain : public QWidget, public RenderHost, public TimelineHost {
     Q_OBJECT
@@ -106,6 +107,10 @@ public:
     void SetActivePage(int page);
     void UpdateNextButton();
     bool AskSaveChanges();
+    // Restores the stored placement of this window and the viewer, timeline
+    // and frame picker (once, after every window exists). Windows with no
+    // stored placement open beside this one when first shown.
+    void RestorePlacements();
 
     // Sources
     bool OpenSource(int kind, const QString& name);
@@ -130,6 +135,9 @@ public:
 
     // Effects
     void LoadPluginList();
+    // Writes each plug-in's stored dialog settings back into the plug-in
+    // (start-up runs it after loading the plug-ins and the settings).
+    void LoadPluginSettings();
     std::vector<TPluginRecord> HighlightedEffects() const;
     void AttachHighlighted(const QModelIndex& node, bool keep);
     void btnConfigureIPClick();
@@ -162,6 +170,7 @@ public:
     QString sourceName() override { return SourceName; }
     void runStarted(bool preview) override;
     void runEnded(bool preview) override;
+    void runProgress(const QString& text) override;
     EffectApplier effectApplier() override;
     void showImageBrowser(const QString& folder, const QString& mask) override;
     RenderExporter* exporter(const RenderSettings& settings) override;
@@ -197,6 +206,8 @@ private:
     void FormCreate();
     void LoadSettings();
     void StoreSettings();
+    void StorePluginSettings();
+    void closeOtherWindows();
     void actSaveExecute();
     void actLoadExecute();
 
@@ -251,6 +262,10 @@ private:
     std::vector<CaptureDevice> CaptureDeviceList;
     int activePage_ = -1;
     bool closing_ = false;
+    bool closeAfterRun_ = false;  // a close came during a run: close when it has ended
+    bool finishBeforeRun_ = false; // Finish as it was when the run started
+    bool closed_ = false;         // settings and placement are stored once
+    FirstShowPlacer* placer_ = nullptr;
     QImage preview_;      // the ApplyFX preview picture Image32
     QImage previewCache_; // ImageCache: the untouched frame while a plug-in dialog is open
 

@@ -3,6 +3,7 @@
 
 #include "app/MainWindow.h"
 
+#include "app/WindowPlacement.h"
 #include "pluginhost/EffectChain.h"
 #include "pluginhost/PluginLoader.h"
 #include "views/DialogService.h"
@@ -60,6 +61,8 @@ void TfrmMain::btnConfigureIPClick() {
             dialog.Bind(record, &previewCache_, &preview_);
             dialog.BuildEditors();
             dialog.SetSettings(QString::fromStdString(record.Settings));
+            // Beside the window, off the preview the dialog works on.
+            PlaceBeside(&dialog, this);
             result = dialog.Show();
         } catch (const std::exception&) {
             result = QDialog::Rejected;

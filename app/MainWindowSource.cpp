@@ -7,6 +7,7 @@
 #include "video/DvdTitle.h"
 #include "views/DialogService.h"
 #include "views/VideoWindow.h"
+#include "views/pages/FinalizePage.h"
 #include "views/timeline/Timeline.h"
 
 #include <QAction>
@@ -250,7 +251,8 @@ void TfrmMain::SeekToFrame(int64_t frame, bool noWait) {
         setStatus(QString::fromStdString(error));
         return;
     }
-    setStatus(QString::number(FrameCount()));
+    // During a run the status line shows the run's progress instead.
+    if (!FinalizePage->running()) setStatus(QString::number(FrameCount()));
     {
         // The slider follows without seeking a second time.
         const QSignalBlocker block(TrackBar);

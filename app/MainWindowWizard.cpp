@@ -10,6 +10,9 @@
 #include "views/browser/GraphicSelector.h"
 #include "views/pages/ConfigPage.h"
 #include "views/pages/FinalizePage.h"
+#include "views/timeline/GetFrame.h"
+#include "views/timeline/Timeline.h"
+#include "views/viewer/ImageViewer.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -21,6 +24,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStackedWidget>
+#include <QTimer>
 #include <QToolButton>
 
 namespace stillora {
@@ -176,14 +180,29 @@ void TfrmMain::browseFiles() {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-    // Closing always proceeds: stop the source, then store what is to be kept.
+    if (FinalizePage->running()) {
+        // The run owns the source until its next frame boundary: stop it
+        // there, let the exporter finish, and close when the run has ended.
+        closeAfterRun_ = true;
+        StopRequested = true;
+        FinalizePage->RequestStop();
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (closed_) return;
+    closed_ = true;
+    // Closing always proceeds: stop the source, then store what is to be
+    // kept. Every other window goes with this one, so the program ends here.
     CloseSource();
     CaptureDeviceList.clear();
     try {
+        if (settings_) SaveWindowPlacements(*settings_, {this, frmRender.get(), frmTimeline.get(), frmGetFrame.get()});
         StoreSettings();
     } catch (const std::exception&) {
     }
-    event->accept();
+    closeOtherWindows();
+    QCoreApplication::quit();
 }
 
 void TfrmMain::LoadSettings() {
@@ -200,11 +219,20 @@ void TfrmMain::LoadSettings() {
     const SettingsLoadResult result = binder_->LoadAll(*settings_);
     if (!result.sourceFile.isEmpty()) SourceName = result.sourceFile;
     SourceOpened = false;
+    // An unreadable settings file is kept aside before it can be replaced;
+    // the user hears about it once, here.
+    if (settings_->readFailed()) {
+        if (settings_->KeepDamagedCopy())
+            setStatus(settings_->problem() + " A copy is kept as " + settings_->damagedCopy() + ".");
+        else
+            setStatus(settings_->problem());
+    }
 }
 
 void TfrmMain::StoreSettings() {
     if (!settings_ || !binder_) return;
     binder_->StoreAll(*settings_);
+    StorePluginSettings();
     settings_->Save(); // a failed save keeps the previous file
 }
 
@@ -229,6 +257,12 @@ void TfrmMain::runStarted(bool) {
     KWNodes->setEnabled(false);
     KWNodes->setCursor(Qt::WaitCursor);
     btnBack->setEnabled(false);
+    // Nothing may end the program or the source under a run.
+    finishBeforeRun_ = btnFinish->isEnabled();
+    // The run positions the source itself; the position timer would only
+    // write stale frame numbers into the status line.
+    TimerPos->stop();
+    btnFinish->setEnabled(false);
     btnCancel->setVisible(true);
 }
 
@@ -238,10 +272,20 @@ void TfrmMain::runEnded(bool preview) {
     KWNodes->unsetCursor();
     btnBack->setEnabled(true);
     btnCancel->setVisible(activePage_ != kwFinish);
-    if (!preview) btnFinish->setEnabled(true);
+    btnFinish->setEnabled(!preview || finishBeforeRun_);
+    if (closeAfterRun_) {
+        // The run's exporter has finished; the close that came meanwhile
+        // goes ahead once the run has returned.
+        closeAfterRun_ = false;
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
 }
 
+void TfrmMain::runProgress(const QString& text) { setStatus(text); }
+
 void TfrmMain::showImageBrowser(const QString& folder, const QString& mask) {
+    // A run stopped by closing the window ends without opening the browser.
+    if (closeAfterRun_ || closed_) return;
     if (frmGraphicSelector) frmGraphicSelector->showFolder(folder, mask);
 }
 

@@ -27,10 +27,20 @@ QString ExportFolderPrefix(const QString& folder) {
     return folder + '/';
 }
 
+QString CleanNamePart(const QString& part) {
+    QString clean = part;
+    for (QChar& c : clean) {
+        const ushort u = c.unicode();
+        if (u == '/' || u == '\\' || u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0))
+            c = QLatin1Char('_');
+    }
+    return clean;
+}
+
 QString ComposeFrameName(const RenderSettings& settings, const QString& caption, int32_t counter) {
-    const QString sep = settings.useSeparator ? settings.separator : QString();
-    QString name = settings.rootName;
-    if (settings.addSelectionName) name += sep + caption;
+    const QString sep = CleanNamePart(settings.useSeparator ? settings.separator : QString());
+    QString name = CleanNamePart(settings.rootName);
+    if (settings.addSelectionName) name += sep + CleanNamePart(caption);
     name += sep + ZeroPad(counter, settings.digits);
     return name + StillExtension(settings.stillType);
 }

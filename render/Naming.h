@@ -20,8 +20,14 @@ QString MovieExtension(int movieKind);
 // folder gives an empty prefix (names relative to the working directory).
 QString ExportFolderPrefix(const QString& folder);
 
+// `part` with every character that could lead a name out of its folder or
+// break it (path separators, NUL and other control characters) turned into
+// "_". Root names, separators and captions go through it, so a still's path
+// always stays inside the export folder.
+QString CleanNamePart(const QString& part);
+
 // Bare file name of a still: root, separator and caption (when enabled),
-// separator and the zero-padded counter, still extension.
+// separator and the zero-padded counter, still extension; each part cleaned.
 QString ComposeFrameName(const RenderSettings& settings, const QString& caption, int32_t counter);
 // ExportFolderPrefix() followed by ComposeFrameName().
 QString FramePath(const RenderSettings& settings, const QString& caption, int32_t counter);

@@ -1,10 +1,10 @@
 #include "render/QuickSuperimpose.h"
 
 #include <QFontMetrics>
-#include <QLocale>
 #include <QPainter>
 
 #include <cmath>
+#include <ctime>
 
 namespace stillora {
 
@@ -44,7 +44,21 @@ void blendMask(QImage& picture, const QImage& mask, QPoint at, const QColor& col
     }
 }
 
+// `when` formatted by strftime with the locale the program was started in.
+QString strftimeText(const QDateTime& when, const char* format) {
+    const std::time_t seconds = static_cast<std::time_t>(when.toSecsSinceEpoch());
+    std::tm local{};
+    if (!localtime_r(&seconds, &local)) return QString();
+    char text[128];
+    const size_t length = std::strftime(text, sizeof text, format, &local);
+    return QString::fromLocal8Bit(text, static_cast<qsizetype>(length));
+}
+
 } // namespace
+
+QString LocalTimeText(const QDateTime& when) { return strftimeText(when, "%X"); }
+
+QString LocalDateText(const QDateTime& when) { return strftimeText(when, "%x"); }
 
 const QStringList& SuperimposePositions() {
     static const QStringList items{
@@ -140,9 +154,8 @@ void DrawQuickSuperimpose(QImage& picture, const SuperimposeSettings& settings, 
         DrawOverlayText(picture, at + QPoint(0, 1), text, canvasFont, black, false);
         DrawOverlayText(picture, at, text, canvasFont, white, false);
     };
-    const QLocale locale = QLocale::system();
-    if (settings.drawTime) stamp(locale.toString(now.time(), QLocale::LongFormat), 5);
-    if (settings.drawDate) stamp(locale.toString(now.date(), QLocale::ShortFormat), 15);
+    if (settings.drawTime) stamp(LocalTimeText(now), 5);
+    if (settings.drawDate) stamp(LocalDateText(now), 15);
 }
 
 } // namespace stillora

@@ -35,6 +35,12 @@ QSize OverlayTextSize(const QFont& font, const QString& text);
 void DrawOverlayText(QImage& picture, QPoint at, const QString& text, const QFont& font,
                      const QColor& color, bool smoothed);
 
+// The moment `when` in the user's long time format and short date format,
+// as the system's LC_TIME sets them (what `date +%X` and `date +%x` print),
+// in local time and without a time zone of their own.
+QString LocalTimeText(const QDateTime& when);
+QString LocalDateText(const QDateTime& when);
+
 // Draws the enabled parts on `picture`. `canvasFont` is the picture's font:
 // the free text sets its family, size and boldness, and the time and date
 // keep that boldness, also on later frames; the caller keeps it between calls.

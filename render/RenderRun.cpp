@@ -33,6 +33,18 @@ void PreviewDelay(int ms, const std::function<void(int)>& sleep,
     if (processEvents) processEvents();
 }
 
+int64_t CountRunFrames(const std::vector<TSelection*>& selections, const RenderSettings& settings) {
+    const int64_t every = settings.skipFrames ? qMax(1, settings.skipEvery) : 1;
+    int64_t total = 0;
+    for (const TSelection* selection : selections) {
+        if (!selection) continue;
+        const int64_t first = static_cast<int32_t>(selection->StartFrame);
+        const int64_t last = static_cast<int32_t>(selection->EndFrame);
+        if (last >= first) total += (last - first) / every + 1;
+    }
+    return total;
+}
+
 bool RenderRun::exporterActive() const {
     return !previewMode_ && exporter_ && settings_.exportKind != NumberedFrames;
 }
@@ -146,6 +158,7 @@ void RenderRun::RenderSelection(TSelection& selection) {
             if (!exporter_->addFrame(exported)) stopRequested_ = true;
         }
         ++frameCounter_;
+        if (callbacks_.frameDone) callbacks_.frameDone(frameCounter_);
         processEvents();
     }
 }

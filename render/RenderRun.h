@@ -50,6 +50,10 @@ using EffectApplier =
 void PreviewDelay(int ms, const std::function<void(int)>& sleep,
                   const std::function<void()>& processEvents);
 
+// The number of frames a run over `selections` processes when nothing stops
+// it ("Skip every" applied per selection).
+int64_t CountRunFrames(const std::vector<TSelection*>& selections, const RenderSettings& settings);
+
 class RenderRun {
 public:
     // Everything a run reports on the way; every member may be left empty.
@@ -71,6 +75,8 @@ public:
         std::function<void(const QString& folder, const QString& mask)> showImageBrowser;
         // The clock for the time and date overlay (default: now).
         std::function<QDateTime()> clock;
+        // After every processed frame, with the frames processed so far.
+        std::function<void(int32_t processed)> frameDone;
     };
 
     // Why a run ended.

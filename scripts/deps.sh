@@ -10,6 +10,7 @@ packages=(
   ffmpeg fonts-dejavu-core
   dvdauthor genisoimage
   chromium
+  clang libclang-rt-14-dev
 )
 if [ "${1:-}" = "--list" ]; then
   printf '%s\n' "${packages[@]}"

@@ -30,12 +30,16 @@ SettingsStore::SettingsStore(const QString& filePath) : filePath_(filePath) {
     if (!file.exists()) return;
     if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFileSize) {
         readFailed_ = true;
+        problem_ = QStringLiteral("The settings file %1 cannot be read; the defaults are used.")
+                       .arg(filePath_);
         return;
     }
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
     if (error.error != QJsonParseError::NoError || !document.isObject()) {
         readFailed_ = true;
+        problem_ = QStringLiteral("The settings file %1 is damaged; the defaults are used.")
+                       .arg(filePath_);
         return;
     }
     const QJsonObject object = document.object();
@@ -68,6 +72,27 @@ void SettingsStore::WriteSetting(const QString& name, const SettingValue& value)
     values_[Key(name)] = Entry{name, value};
 }
 
+bool SettingsStore::KeepDamagedCopy() {
+    if (!readFailed_ || !damagedCopy_.isEmpty() || !QFile::exists(filePath_)) return true;
+    // An earlier copy is never replaced: the first free name is taken.
+    for (int n = 1; n <= 20; ++n) {
+        const QString copy = filePath_ + QStringLiteral(".damaged") +
+                             (n == 1 ? QString() : QStringLiteral(".%1").arg(n));
+        if (QFileInfo::exists(copy) || QFileInfo(copy).isSymLink()) continue;
+        if (!QFile::copy(filePath_, copy)) break;
+        if (QFileInfo(copy).size() == QFileInfo(filePath_).size()) {
+            damagedCopy_ = copy;
+            return true;
+        }
+        QFile::remove(copy);
+        break;
+    }
+    problem_ = QStringLiteral("The settings file %1 cannot be read and no copy of it can be "
+                              "made; it is left as it is and the settings are not stored.")
+                   .arg(filePath_);
+    return false;
+}
+
 bool SettingsStore::Save() {
     QJsonObject object;
     for (const auto& [key, entry] : values_) {
@@ -77,12 +102,9 @@ bool SettingsStore::Save() {
             object.insert(entry.name, std::get<QString>(entry.value));
     }
     if (!QDir().mkpath(QFileInfo(filePath_).absolutePath())) return false;
-    // A file that could not be parsed is kept aside rather than overwritten.
-    if (readFailed_ && QFile::exists(filePath_)) {
-        QFile::remove(filePath_ + QStringLiteral(".damaged"));
-        QFile::copy(filePath_, filePath_ + QStringLiteral(".damaged"));
-        readFailed_ = false;
-    }
+    // A file that could not be read is kept aside before anything replaces
+    // it; when no copy can be made it stays as it is and nothing is written.
+    if (!KeepDamagedCopy()) return false;
     QSaveFile file(filePath_);
     if (!file.open(QIODevice::WriteOnly)) return false;
     const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);

@@ -36,12 +36,24 @@ public:
     // Writes every value to the file, atomically: when writing fails the
     // previous file stays as it was, the values stay in memory and false is
     // returned. Creates the folder when missing. A file that could not be
-    // read is first copied to <file>.damaged.
+    // read is first copied to <file>.damaged (or .damaged.2 and so on when
+    // that name is taken); when the copy cannot be made the file is left as
+    // it is, nothing is written and problem() says so.
     bool Save();
 
     const QString& filePath() const { return filePath_; }
     // True when the file existed but could not be read or parsed.
     bool readFailed() const { return readFailed_; }
+    // What went wrong with the file, in a sentence for the user; empty when
+    // nothing did.
+    const QString& problem() const { return problem_; }
+    // Copies a file that could not be read aside now (Save() does it too),
+    // so the program can tell the user at once. True when there is nothing
+    // to keep or the copy was made; false, with problem() set, when it
+    // cannot be made.
+    bool KeepDamagedCopy();
+    // Where the unreadable file was copied to, or empty.
+    const QString& damagedCopy() const { return damagedCopy_; }
 
 private:
     struct Entry {
@@ -53,6 +65,8 @@ private:
     QString filePath_;
     std::map<QString, Entry> values_;
     bool readFailed_ = false;
+    QString problem_;
+    QString damagedCopy_;
 };
 
 } // namespace stillora

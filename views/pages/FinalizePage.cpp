@@ -13,12 +13,15 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QElapsedTimer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStyle>
 #include <QToolButton>
 
+#include <algorithm>
 #include <exception>
 
 namespace stillora {
@@ -107,6 +110,15 @@ TFinalizePage::TFinalizePage(RenderHost& host, TConfigPage& config, QWidget* par
     lblSourceInfo->setToolTip("Frame info.");
     lblDestInfo = named(new QLabel, "lblDestInfo");
     lblDestInfo->setToolTip("Frame info.");
+    // The per-frame texts may be long: they are cut, never widen their picture.
+    for (QLabel* info : {lblSourceInfo, lblDestInfo})
+        info->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblProgress = named(new QLabel, "lblProgress");
+    pbRun = named(new QProgressBar, "pbRun");
+    pbRun->setRange(0, 1);
+    pbRun->setValue(0);
+    pbRun->setTextVisible(false);
+    pbRun->setMaximumHeight(14);
 
     jvExportFolder = named(new QLineEdit, "jvExportFolder");
     jvExportFolder->setToolTip("Output folder.");
@@ -157,6 +169,9 @@ TFinalizePage::TFinalizePage(RenderHost& host, TConfigPage& config, QWidget* par
     pictures->addWidget(lblDestInfo, 1, 2);
     pictures->setColumnStretch(1, 1);
     pictures->setColumnStretch(2, 1);
+    // Both pictures keep the same width whatever is shown under them.
+    pictures->setColumnMinimumWidth(1, 120);
+    pictures->setColumnMinimumWidth(2, 120);
 
     auto* textRow = new QHBoxLayout;
     textRow->setSpacing(4);
@@ -190,7 +205,9 @@ TFinalizePage::TFinalizePage(RenderHost& host, TConfigPage& config, QWidget* par
     run->addWidget(cbPreviewDelay);
     run->addWidget(spinPreviewDelay);
     run->addWidget(new QLabel("msec."));
-    run->addStretch(1);
+    run->addSpacing(8);
+    run->addWidget(lblProgress);
+    run->addWidget(pbRun, 1);
     run->addWidget(btnPreview);
     run->addWidget(btnRender);
 
@@ -275,12 +292,18 @@ void TFinalizePage::startRun(bool preview) {
     cb.showImageBrowser = [this](const QString& folder, const QString& mask) {
         host_.showImageBrowser(folder, mask);
     };
+    const std::vector<TSelection*> selections = host_.selections();
+    const int64_t total = CountRunFrames(selections, settings);
+    QElapsedTimer clock;
+    clock.start();
+    cb.frameDone = [this, total, &clock](int32_t done) { showProgress(done, total, clock.elapsed()); };
     run_.setCallbacks(std::move(cb));
+    showProgress(0, total, 0);
 
     {
         BusyGuard busy(host_, this, preview, running_, {btnRender, btnPreview});
         try {
-            run_.Run(host_.selections(), settings, preview);
+            run_.Run(selections, settings, preview);
         } catch (const std::exception& e) {
             Dialogs().message(DialogService::Error, QString(), QString::fromLocal8Bit(e.what()),
                               DialogService::Ok, this);
@@ -294,6 +317,22 @@ void TFinalizePage::startRun(bool preview) {
     run_.setFrameSource(nullptr);
     run_.setExporter(nullptr);
     run_.setCallbacks({});
+}
+
+void TFinalizePage::showProgress(int64_t done, int64_t total, qint64 elapsedMs) {
+    QString text = QStringLiteral("Frame %1 of %2").arg(done).arg(total);
+    if (done > 0 && done < total) {
+        // The frames so far set the pace for the rest.
+        const qint64 leftSeconds = (elapsedMs * (total - done) / done + 999) / 1000;
+        text += QStringLiteral(", %1:%2 left")
+                    .arg(leftSeconds / 60)
+                    .arg(leftSeconds % 60, 2, 10, QLatin1Char('0'));
+    }
+    lblProgress->setText(text);
+    // The bar counts in per mille, so any frame count fits its int range.
+    pbRun->setRange(0, 1000);
+    pbRun->setValue(total > 0 ? static_cast<int>(std::min<int64_t>(done, total) * 1000 / total) : 0);
+    host_.runProgress(text);
 }
 
 void TFinalizePage::SpeedButton1Click() {

@@ -22,6 +22,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QPushButton;
 class QSlider;
 class QSpinBox;
@@ -55,6 +56,9 @@ public:
     QSlider* sbScaleDest;
     QLabel* lblSourceInfo;
     QLabel* lblDestInfo;
+    // How far a run is: "Frame 37 of 500, 0:12 left" and a bar.
+    QLabel* lblProgress;
+    QProgressBar* pbRun;
     QLineEdit* jvExportFolder;
     QCheckBox* cbPreviewDelay;
     QSpinBox* spinPreviewDelay;
@@ -79,6 +83,7 @@ public slots:
 
 private:
     void startRun(bool preview);
+    void showProgress(int64_t done, int64_t total, qint64 elapsedMs);
     void SpeedButton1Click();
     void jvExportFolderBrowse();
 

@@ -40,6 +40,9 @@ public:
     // Called after every run however it ends (errors included): undo
     // runStarted(); after a render (preview false) enable Finish.
     virtual void runEnded(bool preview) = 0;
+    // After every frame of a run: how far it is ("Frame 37 of 500, 0:12
+    // left"), for the window's status line.
+    virtual void runProgress(const QString& text) { Q_UNUSED(text); }
 
     // End of a numbered-frames render: show the exported pictures of
     // `folder` matching `mask` (e.g. "*.jpg").

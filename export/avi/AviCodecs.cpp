@@ -112,6 +112,8 @@ public:
         sws_scale(sws_, src, stride, 0, image.height(), frame_->data, frame_->linesize);
         frame_->pts = pts_++;
         frame_->pict_type = AV_PICTURE_TYPE_NONE;
+        // A fixed quantiser is taken from each frame, not from the context.
+        if (ctx_->flags & AV_CODEC_FLAG_QSCALE) frame_->quality = ctx_->global_quality;
         if (avcodec_send_frame(ctx_, frame_) < 0) return false;
         return drain(out);
     }

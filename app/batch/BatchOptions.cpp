@@ -174,6 +174,9 @@ ParseResult ParseCommandLine(const QStringList& arguments) {
                 else
                     error = QStringLiteral("--format must be jpg or bmp, not %1").arg(quoted(*v));
             }
+        } else if (name == QLatin1String("--jobs") || name == QLatin1String("-j")) {
+            int n = 0;
+            if (auto v = value(); v && readInt(name, *v, 1, 64, n, &error)) o.jobs = n;
         } else if (name == QLatin1String("--export")) {
             if (auto v = value()) {
                 const QString kind = v->toLower();
@@ -325,6 +328,8 @@ Naming and writing:
                       Cinepak; see --list-codecs)
   --avi-rate N        frames per second of an avi export, 1 to 30
   --safe-seek MS      wait MS milliseconds after each seek (default 0: off)
+  --jobs N            render N of the videos at once, 1 to 64 (default 1);
+                      each video's stills still come out in order
   --overwrite         replace stills that exist already
   --keep-going        leave stills that exist already and write the others
                       (without either, existing stills stop the run before

@@ -58,6 +58,7 @@ struct BatchOptions {
     std::optional<QString> fx;       // chain for frames given with --frames
     QStringList params;              // "Plugin:Parameter=Value", in order
     int safeSeekMs = 0;
+    int jobs = 1; // videos rendered at once
     QString settingsFile; // empty: the user's settings store
 
     bool overwrite = false;

@@ -18,6 +18,8 @@
 #include <QHash>
 #include <QThread>
 
+#include <thread>
+
 #include <algorithm>
 #include <atomic>
 #include <utility>
@@ -224,7 +226,13 @@ BatchRenderer::BatchRenderer(const BatchOptions& options, const RenderSettings& 
 BatchRenderer::~BatchRenderer() = default;
 
 void BatchRenderer::report(const QString& text) {
+    std::lock_guard<std::mutex> guard(outputLock_);
     progress_.message(QStringLiteral("stillora-batch: ") + text);
+}
+
+void BatchRenderer::frameDone(const QString& video) {
+    std::lock_guard<std::mutex> guard(outputLock_);
+    progress_.frameDone(video);
 }
 
 bool BatchRenderer::openMedia(Job& job, QString* problem) {
@@ -369,6 +377,7 @@ void BatchRenderer::render(Job& job, const std::function<bool()>& stopRequested)
         }
         try {
             QImage input = src;
+            std::lock_guard<std::mutex> guard(effectsLock_);
             ApplyEffectEntry(effect, input, dst);
         } catch (const std::exception& e) {
             fail(QStringLiteral("effect %1 failed: %2")
@@ -393,7 +402,7 @@ void BatchRenderer::render(Job& job, const std::function<bool()>& stopRequested)
                 ++kept_;
             else if (!states.fetched(static_cast<size_t>(seen - 1)).failed)
                 ++written_;
-            progress_.frameDone(QFileInfo(job.video).fileName());
+            frameDone(QFileInfo(job.video).fileName());
         }
         if (stopRequested()) run.RequestStop();
     };
@@ -501,22 +510,33 @@ int BatchRenderer::Run(const std::function<bool()>& stopRequested) {
     }
 
     progress_.start(total);
-    bool cancelled = false;
-    for (const auto& job : jobs) {
-        if (stopRequested()) {
-            cancelled = true;
-            break;
+    std::atomic<bool> cancelled{false};
+    std::atomic<size_t> nextJob{0};
+    // Each worker takes the next video not yet taken, until none is left.
+    const auto work = [&] {
+        for (size_t i = nextJob++; i < jobs.size(); i = nextJob++) {
+            Job& job = *jobs[i];
+            if (stopRequested()) {
+                cancelled = true;
+                break;
+            }
+            QString openProblem;
+            if (!job.media && !openMedia(job, &openProblem)) {
+                // It opened a moment ago; its frames count as failed.
+                report(openProblem);
+                failed_ += static_cast<int64_t>(job.plan.size());
+                continue;
+            }
+            render(job, stopRequested);
+            job.media.reset();
+            if (stopRequested()) cancelled = true;
         }
-        if (!job->media && !openMedia(*job, &problem)) {
-            // It opened a moment ago; its frames count as failed.
-            report(problem);
-            failed_ += static_cast<int64_t>(job->plan.size());
-            continue;
-        }
-        render(*job, stopRequested);
-        job->media.reset();
-        if (stopRequested()) cancelled = true;
-    }
+    };
+    const int workers = std::max(1, std::min<int>(options_.jobs, static_cast<int>(jobs.size())));
+    std::vector<std::thread> threads;
+    for (int w = 1; w < workers; ++w) threads.emplace_back(work);
+    work();
+    for (std::thread& thread : threads) thread.join();
     progress_.finish();
 
     if (!options_.quiet) {

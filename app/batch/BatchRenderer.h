@@ -17,7 +17,9 @@
 #include <QString>
 
 #include <cstdio>
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <memory>
 #include <vector>
 
@@ -33,13 +35,15 @@ public:
     ~BatchRenderer();
 
     // Does the whole run and returns the exit status. `stopRequested` is
-    // polled between videos and after every frame (Ctrl-C).
+    // polled between videos and after every frame (Ctrl-C). With --jobs N,
+    // N videos render at once on threads of their own; each video's frames
+    // still come out in order. Called on the program's main thread.
     int Run(const std::function<bool()>& stopRequested);
 
     // Figures of the finished run.
-    int64_t Written() const { return written_; }
-    int64_t Failed() const { return failed_; }
-    int64_t Kept() const { return kept_; }
+    int64_t Written() const { return written_.load(); }
+    int64_t Failed() const { return failed_.load(); }
+    int64_t Kept() const { return kept_.load(); }
 
 private:
     struct Job;
@@ -50,6 +54,7 @@ private:
     void plan(Job& job);
     void render(Job& job, const std::function<bool()>& stopRequested);
     void report(const QString& text);
+    void frameDone(const QString& video);
 
     const BatchOptions& options_;
     RenderSettings base_;
@@ -59,9 +64,15 @@ private:
     QString outFolder_;
     std::vector<TPluginRecord> fxChain_;
 
-    int64_t written_ = 0;
-    int64_t failed_ = 0;
-    int64_t kept_ = 0;
+    // Lock order: effectsLock_ before outputLock_ (never the other way).
+    // The plug-ins share state (their generator, their parameter tables):
+    // one effect runs at a time, whichever video it belongs to.
+    std::mutex effectsLock_;
+    // Standard output, standard error and the progress line.
+    std::mutex outputLock_;
+    std::atomic<int64_t> written_{0};
+    std::atomic<int64_t> failed_{0};
+    std::atomic<int64_t> kept_{0};
 };
 
 } // namespace stillora::batch

@@ -15,6 +15,7 @@
 #include "video/MediaSource.h"
 #include "video/ScriptedMediaSource.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -434,4 +435,30 @@ TEST_F(BatchTool, ListsPluginsAndHelp) {
     const test::ToolRun help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.startsWith("Usage: stillora-batch"));
+}
+
+TEST_F(BatchTool, SeveralVideosAtOnceGiveTheSameStillsAsOneAfterTheOther) {
+    QStringList videos;
+    for (const char* name : {"a.mp4", "b.mp4", "c.mp4"}) {
+        ASSERT_TRUE(QFile::copy(clip_, dir_.file(name)));
+        videos << dir_.file(name);
+    }
+    const auto render = [&](const QString& jobs, const QString& out) {
+        QStringList args{"--jobs", jobs, "--frames", "2-9,39", "--fx", "Lightness",
+                         "--param", "Lightness:Amount=30", "--out", out};
+        const test::ToolRun r = run(args + videos);
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        QStringList digests;
+        for (const QString& name : filesIn(dir_.file(out))) {
+            QFile file(dir_.file(out + "/" + name));
+            EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+            digests << name + " " + QCryptographicHash::hash(file.readAll(),
+                                                             QCryptographicHash::Md5)
+                                        .toHex();
+        }
+        return digests;
+    };
+    const QStringList together = render("3", "together");
+    EXPECT_EQ(together.size(), 27); // 9 stills of each video
+    EXPECT_EQ(together, render("1", "apart"));
 }

@@ -4,6 +4,7 @@
 
 #include "plugins/common/StilloraPlugin.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,18 @@ struct TPluginRecord {
 };
 
 using PluginTable = std::vector<TPluginRecord>;
+
+// A parameter value as a 32-bit integer: bytes and booleans (1 or 0) widened.
+inline int32_t VariantInt(const TPluginVariant& v) {
+    switch (v.vt) {
+    case STILLORA_VT_UI1:
+        return v.u.bVal;
+    case STILLORA_VT_BOOL:
+        return v.u.boolVal ? 1 : 0;
+    default:
+        return v.u.lVal;
+    }
+}
 
 // Index of the first record whose name equals `name` exactly, or -1.
 inline int FindPluginByName(const PluginTable& table, const std::string& name) {

@@ -8,17 +8,6 @@ namespace stillora {
 
 namespace {
 
-int32_t asInt(const TPluginVariant& v) {
-    switch (v.vt) {
-    case STILLORA_VT_UI1:
-        return v.u.bVal;
-    case STILLORA_VT_BOOL:
-        return v.u.boolVal ? 1 : 0;
-    default:
-        return v.u.lVal;
-    }
-}
-
 const char* editorPrefix(int controlKind) {
     switch (controlKind) {
     case STILLORA_CONTROL_TRACKBAR:
@@ -61,7 +50,7 @@ int ApplySettingsText(const TPluginRecord& record, const QString& text) {
             p->Value.u.llVal = 0;
             p->Value.u.boolVal = value != 0 ? -1 : 0;
         } else {
-            const int lo = asInt(p->MinValue), hi = asInt(p->MaxValue);
+            const int lo = VariantInt(p->MinValue), hi = VariantInt(p->MaxValue);
             p->Value.vt = STILLORA_VT_I4;
             p->Value.u.llVal = 0;
             p->Value.u.lVal = lo <= hi ? std::clamp(value, lo, hi) : value;

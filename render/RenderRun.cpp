@@ -10,8 +10,8 @@
 
 #include <chrono>
 #include <future>
-#include <utility>
 #include <thread>
+#include <utility>
 
 namespace stillora {
 
@@ -33,13 +33,22 @@ void PreviewDelay(int ms, const std::function<void(int)>& sleep,
     if (processEvents) processEvents();
 }
 
+namespace {
+
+// First and last frame of a selection as a run takes them: only the low 32
+// bits of the stored numbers count.
+std::pair<int64_t, int64_t> FrameSpan(const TSelection& selection) {
+    return {static_cast<int32_t>(selection.StartFrame), static_cast<int32_t>(selection.EndFrame)};
+}
+
+} // namespace
+
 int64_t CountRunFrames(const std::vector<TSelection*>& selections, const RenderSettings& settings) {
     const int64_t every = settings.skipFrames ? qMax(1, settings.skipEvery) : 1;
     int64_t total = 0;
     for (const TSelection* selection : selections) {
         if (!selection) continue;
-        const int64_t first = static_cast<int32_t>(selection->StartFrame);
-        const int64_t last = static_cast<int32_t>(selection->EndFrame);
+        const auto [first, last] = FrameSpan(*selection);
         if (last >= first) total += (last - first) / every + 1;
     }
     return total;
@@ -51,6 +60,25 @@ bool RenderRun::exporterActive() const {
 
 bool RenderRun::writesStills() const {
     return !exporterActive() || exporter_->wantsStills(settings_);
+}
+
+void RenderRun::showSourceInfo(const TSelection& selection, int64_t frame) {
+    if (callbacks_.sourceInfo)
+        callbacks_.sourceInfo(selection.Caption + QLatin1Char('.') +
+                              QString::number(static_cast<int32_t>(frame)));
+}
+
+bool RenderRun::nameFrame(const TSelection& selection, QString& name) {
+    // Work out the name, ask about a collision with the last frame's file,
+    // and note the movie frame size.
+    name = ComposeFrameName(settings_, selection.Caption, frameCounter_);
+    const QString path = ExportFolderPrefix(settings_.exportFolder) + name;
+    const bool accepted = ConfirmFrameCollision(path, lastFramePath_, *prompter_);
+    lastFramePath_ = path;
+    if (!accepted) stopRequested_ = true;
+    movieFrameWidth_ = dest_.width();
+    movieFrameHeight_ = dest_.height();
+    return accepted;
 }
 
 void RenderRun::processEvents() {
@@ -145,22 +173,29 @@ RenderRun::Outcome RenderRun::Run(const std::vector<TSelection*>& selections,
 }
 
 void RenderRun::RenderSelection(TSelection& selection) {
-    // Only the low 32 bits of the frame numbers count.
-    const int64_t first = static_cast<int32_t>(selection.StartFrame);
-    const int64_t last = static_cast<int32_t>(selection.EndFrame);
+    const auto [first, last] = FrameSpan(selection);
     int64_t index = 0;
     for (int64_t frame = first; frame <= last; ++frame, ++index) {
         if (stopRequested_) break;
-        if (settings_.skipFrames && index % settings_.skipEvery != 0) continue;
+        if (!keepsFrame(index)) continue;
         const bool named = ProcessFrame(selection, frame);
-        if (named && exporterActive()) {
-            const ExportFrame exported{dest_, lastFramePath_, selection, frame, frameCounter_};
-            if (!exporter_->addFrame(exported)) stopRequested_ = true;
-        }
-        ++frameCounter_;
-        if (callbacks_.frameDone) callbacks_.frameDone(frameCounter_);
-        processEvents();
+        exportAndCount(named, dest_, selection, frame);
     }
+}
+
+bool RenderRun::keepsFrame(int64_t index) const {
+    return !settings_.skipFrames || index % settings_.skipEvery == 0;
+}
+
+void RenderRun::exportAndCount(bool named, const QImage& picture, const TSelection& selection,
+                               int64_t frame) {
+    if (named && exporterActive()) {
+        const ExportFrame exported{picture, lastFramePath_, selection, frame, frameCounter_};
+        if (!exporter_->addFrame(exported)) stopRequested_ = true;
+    }
+    ++frameCounter_;
+    if (callbacks_.frameDone) callbacks_.frameDone(frameCounter_);
+    processEvents();
 }
 
 bool RenderRun::ProcessFrame(TSelection& selection, int64_t frame) {
@@ -182,25 +217,15 @@ bool RenderRun::ProcessFrame(TSelection& selection, int64_t frame) {
     }
 
     // F5
-    if (callbacks_.sourceInfo)
-        callbacks_.sourceInfo(selection.Caption + QLatin1Char('.') +
-                              QString::number(static_cast<int32_t>(frame)));
+    showSourceInfo(selection, frame);
 
     // F6, then F4: the picture is shown with its overlay.
     DrawQuickSuperimpose(dest_, settings_.overlay, canvasFont_,
                          callbacks_.clock ? callbacks_.clock() : QDateTime::currentDateTime());
     if (callbacks_.destPicture) callbacks_.destPicture(dest_);
 
-    // F7
-    const QString name = ComposeFrameName(settings_, selection.Caption, frameCounter_);
-    const QString path = ExportFolderPrefix(settings_.exportFolder) + name;
-    const bool accepted = ConfirmFrameCollision(path, lastFramePath_, *prompter_);
-    lastFramePath_ = path;
-    if (!accepted) stopRequested_ = true;
-
-    // F8
-    movieFrameWidth_ = dest_.width();
-    movieFrameHeight_ = dest_.height();
+    QString name;
+    const bool accepted = nameFrame(selection, name);
 
     // F9
     if (accepted) {
@@ -280,14 +305,8 @@ void RenderRun::completeFrame(PendingFrame& pending) {
         }
     }
     if (processEventsAfterWrite) processEvents();
-    if (pending.named && exporterActive()) {
-        const ExportFrame exported{pending.picture, lastFramePath_, *pending.selection,
-                                   pending.frame, frameCounter_};
-        if (!exporter_->addFrame(exported)) stopRequested_ = true;
-    }
+    exportAndCount(pending.named, pending.picture, *pending.selection, pending.frame);
     pending.picture = QImage();
-    ++frameCounter_;
-    processEvents();
 }
 
 void RenderRun::runPipelined(const std::vector<TSelection*>& selections) {
@@ -296,12 +315,10 @@ void RenderRun::runPipelined(const std::vector<TSelection*>& selections) {
     std::vector<FrameFetcher::Item> items;
     for (TSelection* selection : selections) {
         if (!selection) continue;
-        const int64_t first = static_cast<int32_t>(selection->StartFrame);
-        const int64_t last = static_cast<int32_t>(selection->EndFrame);
+        const auto [first, last] = FrameSpan(*selection);
         int64_t index = 0;
         for (int64_t frame = first; frame <= last; ++frame, ++index)
-            if (!settings_.skipFrames || index % settings_.skipEvery == 0)
-                items.push_back({selection, frame});
+            if (keepsFrame(index)) items.push_back({selection, frame});
     }
     if (items.empty()) return;
 
@@ -331,19 +348,13 @@ void RenderRun::runPipelined(const std::vector<TSelection*>& selections) {
         if (!fetched.ok && callbacks_.fetchFailed) callbacks_.fetchFailed(frame, fetched.reason);
         if (callbacks_.sourcePicture) callbacks_.sourcePicture(src_);
         if (callbacks_.resultPicture)
-            for (const QImage& result : results) callbacks_.resultPicture(result);
-        if (callbacks_.sourceInfo)
-            callbacks_.sourceInfo(selection.Caption + QLatin1Char('.') +
-                                  QString::number(static_cast<int32_t>(frame)));
+            for (const QImage& result : results)
+                callbacks_.resultPicture(result);
+        showSourceInfo(selection, frame);
         if (callbacks_.destPicture) callbacks_.destPicture(dest_);
 
-        const QString name = ComposeFrameName(settings_, selection.Caption, frameCounter_);
-        const QString path = ExportFolderPrefix(settings_.exportFolder) + name;
-        const bool accepted = ConfirmFrameCollision(path, lastFramePath_, *prompter_);
-        lastFramePath_ = path;
-        if (!accepted) stopRequested_ = true;
-        movieFrameWidth_ = dest_.width();
-        movieFrameHeight_ = dest_.height();
+        QString name;
+        const bool accepted = nameFrame(selection, name);
 
         pending.active = true;
         pending.named = accepted;
@@ -354,9 +365,10 @@ void RenderRun::runPipelined(const std::vector<TSelection*>& selections) {
             if (callbacks_.destInfo) callbacks_.destInfo(QStringLiteral("Saving frame: ") + name);
             if (writesStills()) {
                 pending.writing = true;
-                pending.write = std::async(
-                    std::launch::async, [picture = dest_, path, type = settings_.stillType,
-                                         quality = settings_.jpegQuality] {
+                pending.write =
+                    std::async(std::launch::async, [picture = dest_, path = lastFramePath_,
+                                                    type = settings_.stillType,
+                                                    quality = settings_.jpegQuality] {
                         QString error;
                         const bool written = WriteStill(picture, path, type, quality, &error);
                         return std::make_pair(written, error);

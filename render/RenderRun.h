@@ -143,6 +143,17 @@ private:
     void prepareFrame(TSelection& selection, const struct FetchedFrame& fetched,
                       std::vector<QImage>& results);
     void completeFrame(PendingFrame& pending);
+    // True when "Skip every" keeps the index-th frame of a selection.
+    bool keepsFrame(int64_t index) const;
+    // After a frame: hands it to the exporter when it was named, counts it
+    // and lets the caller's events run.
+    void exportAndCount(bool named, const QImage& picture, const TSelection& selection,
+                        int64_t frame);
+    // Shows "caption.frame" in the source label.
+    void showSourceInfo(const TSelection& selection, int64_t frame);
+    // Names the processed frame (dest_), asks the collision question, sets
+    // LastFramePath and the movie frame size; false when the name was refused.
+    bool nameFrame(const TSelection& selection, QString& name);
     bool exporterActive() const;
     bool writesStills() const;
     void processEvents();

@@ -26,14 +26,6 @@ QLabel* positionLabel(QWidget* parent, int width) {
     return label;
 }
 
-int32_t variantInt(const TPluginVariant& v) {
-    switch (v.vt) {
-    case STILLORA_VT_UI1: return v.u.bVal;
-    case STILLORA_VT_BOOL: return v.u.boolVal ? 1 : 0;
-    default: return v.u.lVal;
-    }
-}
-
 } // namespace
 
 TfraTrackBar::TfraTrackBar(QWidget* parent) : QFrame(parent) {
@@ -173,8 +165,8 @@ void TfrmPluginSettings::BuildEditors() {
             auto* frame = new TfraTrackBar(this);
             frame->setObjectName("fraTrackBar_" + QString::number(i));
             frame->lblName->setText(name);
-            frame->TrackBar->setRange(variantInt(p->MinValue), variantInt(p->MaxValue));
-            frame->TrackBar->setValue(variantInt(p->Value));
+            frame->TrackBar->setRange(VariantInt(p->MinValue), VariantInt(p->MaxValue));
+            frame->TrackBar->setValue(VariantInt(p->Value));
             frame->lblPos->setText(QString::number(frame->TrackBar->value()));
             connect(frame, &TfraTrackBar::OnPositionChange, this, [this](QWidget* w) { editorChanged(w); });
             editor = frame;
@@ -184,7 +176,7 @@ void TfrmPluginSettings::BuildEditors() {
             auto* box = new QCheckBox(name, this);
             box->setObjectName("CheckBox_" + QString::number(i));
             box->setToolTip(name);
-            box->setChecked(variantInt(p->Value) != 0);
+            box->setChecked(VariantInt(p->Value) != 0);
             box->adjustSize();
             connect(box, &QCheckBox::toggled, this, [this, box] { editorChanged(box); });
             editor = box;
@@ -194,10 +186,10 @@ void TfrmPluginSettings::BuildEditors() {
             auto* frame = new TfraRadioControl(this);
             frame->setObjectName("FraRadioControl_" + QString::number(i));
             frame->setName(name);
-            const int lo = variantInt(p->MinValue), hi = variantInt(p->MaxValue);
+            const int lo = VariantInt(p->MinValue), hi = VariantInt(p->MaxValue);
             frame->TrackBar->setRange(lo, hi);
             frame->TrackBar->setTickFrequency(hi - lo < 16 ? 1 : (hi - lo) / 16);
-            frame->TrackBar->setValue(variantInt(p->Value));
+            frame->TrackBar->setValue(VariantInt(p->Value));
             frame->lblPos->setText(QString::number(frame->TrackBar->value()));
             connect(frame, &TfraRadioControl::OnPositionChange, this, [this](QWidget* w) { editorChanged(w); });
             editor = frame;

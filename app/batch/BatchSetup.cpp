@@ -31,17 +31,6 @@ ParamKind kindOf(const TPluginParam& p) {
     return ParamKind::Plain;
 }
 
-int32_t variantInt(const TPluginVariant& v) {
-    switch (v.vt) {
-    case STILLORA_VT_UI1:
-        return v.u.bVal;
-    case STILLORA_VT_BOOL:
-        return v.u.boolVal ? 1 : 0;
-    default:
-        return v.u.lVal;
-    }
-}
-
 TPluginVariant makeVariant(ParamKind kind, int32_t value) {
     // Integers go in as I4, switches as BOOL (-1 or 0), as the settings
     // dialog writes them.
@@ -203,19 +192,19 @@ QString DescribePlugins(const PluginTable& table) {
             case ParamKind::Switch:
                 kind = QStringLiteral("switch");
                 range = QStringLiteral("on/off");
-                value = variantInt(p->Value) ? QStringLiteral("on") : QStringLiteral("off");
+                value = VariantInt(p->Value) ? QStringLiteral("on") : QStringLiteral("off");
                 break;
             case ParamKind::Ranged:
                 kind = QStringLiteral("integer");
                 range = QStringLiteral("%1..%2")
-                            .arg(variantInt(p->MinValue))
-                            .arg(variantInt(p->MaxValue));
-                value = QString::number(variantInt(p->Value));
+                            .arg(VariantInt(p->MinValue))
+                            .arg(VariantInt(p->MaxValue));
+                value = QString::number(VariantInt(p->Value));
                 break;
             case ParamKind::Plain:
                 kind = QStringLiteral("integer");
                 range = QStringLiteral("any");
-                value = QString::number(variantInt(p->Value));
+                value = QString::number(VariantInt(p->Value));
                 break;
             }
             out += QStringLiteral("  %1 %2 %3 default %4\n")
@@ -274,8 +263,8 @@ bool ApplyParameter(const PluginTable& table, const QString& spec, QString* erro
     } else {
         bool ok = false;
         const qlonglong number = text.toLongLong(&ok);
-        const qlonglong lo = kind == ParamKind::Ranged ? variantInt(p->MinValue) : INT32_MIN;
-        const qlonglong hi = kind == ParamKind::Ranged ? variantInt(p->MaxValue) : INT32_MAX;
+        const qlonglong lo = kind == ParamKind::Ranged ? VariantInt(p->MinValue) : INT32_MIN;
+        const qlonglong hi = kind == ParamKind::Ranged ? VariantInt(p->MaxValue) : INT32_MAX;
         if (!ok || number < lo || number > hi) {
             *error = QStringLiteral("--param %1 takes a whole number from %2 to %3, not \"%4\"")
                          .arg(label)

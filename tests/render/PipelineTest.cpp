@@ -106,6 +106,7 @@ Outcome runOnce(bool pipelined, const Scenario& sc) {
     cb.destInfo = [&](const QString& t) { out.log << "dest " + t; };
     cb.sourcePicture = [&](const QImage& p) { out.log << "src " + TranscriptExporter::digest(p); };
     cb.destPicture = [&](const QImage& p) { out.log << "shown " + TranscriptExporter::digest(p); };
+    cb.frameDone = [&](int32_t processed) { out.log << QStringLiteral("done %1").arg(processed); };
     cb.processEvents = [&] {
         ++events;
         if (sc.stopAfter >= 0 && run.FrameCounter() == sc.stopAfter) run.RequestStop();

@@ -1,4 +1,5 @@
 #include "views/avi/AviCompressionDialog.h"
+#include "views/WidgetNames.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,11 +15,6 @@
 namespace stillora {
 
 namespace {
-
-template <class W> W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 class DialogChooser : public AviCompressionChooser {
 public:

@@ -1,4 +1,5 @@
 #include "views/pages/ConfigPage.h"
+#include "views/WidgetNames.h"
 
 #include "render/Naming.h"
 #include "views/DialogService.h"
@@ -20,11 +21,6 @@
 namespace stillora {
 
 namespace {
-
-template <class W> W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 
 QSpinBox* spin(const char* name, int low, int high, int value, const QString& hint = {}) {
     auto* box = named(new QSpinBox, name);

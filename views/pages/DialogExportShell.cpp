@@ -6,23 +6,29 @@
 
 namespace stillora {
 
-namespace {
-
-DialogService::Kind dialogKind(RenderPrompter::Kind kind) {
+RenderPrompter::Button AskThroughDialogs(RenderPrompter::Kind kind, const QString& text,
+                                         int buttons, QWidget* parent) {
+    static_assert(int(RenderPrompter::Yes) == int(DialogService::Yes) &&
+                  int(RenderPrompter::No) == int(DialogService::No) &&
+                  int(RenderPrompter::Ok) == int(DialogService::Ok) &&
+                  int(RenderPrompter::Cancel) == int(DialogService::Cancel));
+    DialogService::Kind dialogKind = DialogService::Confirmation;
     switch (kind) {
     case RenderPrompter::Information:
-        return DialogService::Information;
+        dialogKind = DialogService::Information;
+        break;
     case RenderPrompter::Warning:
-        return DialogService::Warning;
+        dialogKind = DialogService::Warning;
+        break;
     case RenderPrompter::Error:
-        return DialogService::Error;
+        dialogKind = DialogService::Error;
+        break;
     case RenderPrompter::Confirmation:
         break;
     }
-    return DialogService::Confirmation;
+    return static_cast<RenderPrompter::Button>(
+        Dialogs().message(dialogKind, QString(), text, buttons, parent));
 }
-
-} // namespace
 
 DialogExportShell::DialogExportShell(QWidget* parent)
     : parent_(parent), avi_(std::make_unique<TAVICompressor>()) {}
@@ -45,8 +51,7 @@ bool DialogExportShell::chooseAviCompression(AVIOptions& options) {
 
 RenderPrompter::Button DialogExportShell::ask(RenderPrompter::Kind kind, const QString& text,
                                               int buttons) {
-    return static_cast<RenderPrompter::Button>(
-        Dialogs().message(dialogKind(kind), QString(), text, buttons, parent_));
+    return AskThroughDialogs(kind, text, buttons, parent_);
 }
 
 void DialogExportShell::openDocument(const QString& path) {

@@ -13,6 +13,10 @@ class QWidget;
 
 namespace stillora {
 
+// Asks a run's or an exporter's question through the dialog service.
+RenderPrompter::Button AskThroughDialogs(RenderPrompter::Kind kind, const QString& text,
+                                         int buttons, QWidget* parent);
+
 class DialogExportShell : public ExportShell {
 public:
     explicit DialogExportShell(QWidget* parent);

@@ -1,4 +1,6 @@
 #include "views/pages/FinalizePage.h"
+#include "views/WidgetNames.h"
+#include "views/pages/DialogExportShell.h"
 
 #include "render/FrameSource.h"
 #include "render/QuickSuperimpose.h"
@@ -9,11 +11,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
@@ -28,26 +30,12 @@ namespace stillora {
 
 namespace {
 
-template <class W> W* named(W* widget, const char* name) {
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
-
 // Passes the run's questions on to the dialog service.
 class DialogPrompter : public RenderPrompter {
 public:
     explicit DialogPrompter(QWidget* parent) : parent_(parent) {}
     Button ask(Kind kind, const QString& text, int buttons) override {
-        static_assert(int(RenderPrompter::Yes) == int(DialogService::Yes) &&
-                      int(RenderPrompter::No) == int(DialogService::No) &&
-                      int(RenderPrompter::Ok) == int(DialogService::Ok) &&
-                      int(RenderPrompter::Cancel) == int(DialogService::Cancel));
-        const auto dialogKind = kind == Information ? DialogService::Information
-                                : kind == Warning   ? DialogService::Warning
-                                : kind == Error     ? DialogService::Error
-                                                    : DialogService::Confirmation;
-        return static_cast<Button>(
-            Dialogs().message(dialogKind, QString(), text, buttons, parent_));
+        return AskThroughDialogs(kind, text, buttons, parent_);
     }
 
 private:
@@ -279,8 +267,7 @@ void TFinalizePage::startRun(bool preview) {
     run_.setPrompter(&prompter);
     run_.setFrameSource(host_.sourceKind() == 0 ? static_cast<RenderFrameSource*>(&live) : &media);
     run_.setEffectApplier(host_.effectApplier());
-    run_.setExporter(settings.exportKind == NumberedFrames ? nullptr
-                                                           : host_.exporter(settings));
+    run_.setExporter(settings.exportKind == NumberedFrames ? nullptr : host_.exporter(settings));
     RenderRun::Callbacks cb;
     cb.sourceInfo = [this](const QString& t) { lblSourceInfo->setText(t); };
     cb.destInfo = [this](const QString& t) { lblDestInfo->setText(t); };
@@ -296,7 +283,9 @@ void TFinalizePage::startRun(bool preview) {
     const int64_t total = CountRunFrames(selections, settings);
     QElapsedTimer clock;
     clock.start();
-    cb.frameDone = [this, total, &clock](int32_t done) { showProgress(done, total, clock.elapsed()); };
+    cb.frameDone = [this, total, &clock](int32_t done) {
+        showProgress(done, total, clock.elapsed());
+    };
     run_.setCallbacks(std::move(cb));
     showProgress(0, total, 0);
 
@@ -331,7 +320,8 @@ void TFinalizePage::showProgress(int64_t done, int64_t total, qint64 elapsedMs) 
     lblProgress->setText(text);
     // The bar counts in per mille, so any frame count fits its int range.
     pbRun->setRange(0, 1000);
-    pbRun->setValue(total > 0 ? static_cast<int>(std::min<int64_t>(done, total) * 1000 / total) : 0);
+    pbRun->setValue(total > 0 ? static_cast<int>(std::min<int64_t>(done, total) * 1000 / total)
+                              : 0);
     host_.runProgress(text);
 }
 

@@ -52,8 +52,8 @@ struct PlannedStill {
 struct FrameState {
     const PlannedStill* still = nullptr;
     bool keep = false;
-    bool failed = false;   // reported already
-    QString fetchProblem;  // to be reported when the run reaches the frame
+    bool failed = false;  // reported already
+    QString fetchProblem; // to be reported when the run reaches the frame
 };
 
 // The states of every planned frame, by plan index, plus one for frames the
@@ -240,8 +240,9 @@ bool BatchRenderer::openMedia(Job& job, QString* problem) {
     std::string error;
     // A folder, an IFO file or an ISO image is a DVD volume.
     job.kind = isDvdVolumePath(job.video) ? SourceKind::Dvd : SourceKind::File;
-    const std::string name = job.kind == SourceKind::Dvd ? job.video.toStdString()
-                                                         : QFile::encodeName(job.video).toStdString();
+    const std::string name = job.kind == SourceKind::Dvd
+                                 ? job.video.toStdString()
+                                 : QFile::encodeName(job.video).toStdString();
     if (!job.media->open(job.kind, name, &error)) {
         *problem = QStringLiteral("cannot open video %1: %2")
                        .arg(quoted(job.video), oneLine(QString::fromStdString(error)));
@@ -271,8 +272,8 @@ BatchRenderer::Prepared BatchRenderer::prepare(Job& job, QString* problem) {
                 return Prepared::UsageFault;
             }
             // Named as the program names selections made from two marks.
-            auto selection = NewSelection(range.first, range.last,
-                                          static_cast<int>(job.kind), stack, capturing);
+            auto selection =
+                NewSelection(range.first, range.last, static_cast<int>(job.kind), stack, capturing);
             selection->Effects = fxChain_;
             selection->RefreshChainCaption();
             job.list.push_back(std::move(selection));
@@ -534,13 +535,19 @@ int BatchRenderer::Run(const std::function<bool()>& stopRequested) {
     };
     const int workers = std::max(1, std::min<int>(options_.jobs, static_cast<int>(jobs.size())));
     std::vector<std::thread> threads;
-    for (int w = 1; w < workers; ++w) threads.emplace_back(work);
+    for (int w = 1; w < workers; ++w)
+        threads.emplace_back(work);
     work();
-    for (std::thread& thread : threads) thread.join();
+    for (std::thread& thread : threads)
+        thread.join();
     progress_.finish();
 
     if (!options_.quiet) {
-        QString summary = QStringLiteral("wrote %1 still(s) to %2").arg(written_).arg(outFolder_);
+        // AVI runs write no stills: their frames go into the movie only.
+        const bool stills = base_.exportKind != MovieExport || base_.movieKind == MovieSwf;
+        QString summary =
+            stills ? QStringLiteral("wrote %1 still(s) to %2").arg(written_).arg(outFolder_)
+                   : QStringLiteral("added %1 frame(s) to the movie").arg(written_);
         if (kept_) summary += QStringLiteral(", left %1 existing").arg(kept_);
         if (failed_) summary += QStringLiteral(", %1 failed").arg(failed_);
         if (cancelled) summary += QStringLiteral(", cancelled");

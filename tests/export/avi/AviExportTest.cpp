@@ -196,6 +196,16 @@ TEST(AviBatch, ExportsTheMovieWithTheCodecFromTheOptionOrTheStore) {
          QDir(dir.path()).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot))
         if (f.isDir()) stills += QDir(f.filePath()).entryList(QDir::Files);
     EXPECT_EQ(stills, QStringList{});
+    // The summary speaks of the movie's frames, not of stills that were never written.
+    QProcess summary;
+    summary.setWorkingDirectory(dir.path());
+    summary.start(QStringLiteral(STILLORA_BIN_DIR "/stillora-batch"),
+                  {"--settings", dir.file("settings.json"), "--export", "avi", "--frames", "0-3",
+                   "--out-file", "c.avi", "clip.mp4"});
+    summary.waitForFinished(120000);
+    const QString said = QString::fromLocal8Bit(summary.readAllStandardError());
+    EXPECT_TRUE(said.contains("added 4 frame(s) to the movie")) << said.toStdString();
+    EXPECT_FALSE(said.contains("still(s)")) << said.toStdString();
 
     QProcess list;
     list.start(QStringLiteral(STILLORA_BIN_DIR "/stillora-batch"), {"--list-codecs"});

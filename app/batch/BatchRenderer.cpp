@@ -436,6 +436,14 @@ int BatchRenderer::Run(const std::function<bool()>& stopRequested) {
         return ExitUsage;
     }
     outFolder_ = OutputFolder(options_, base_, QDir::currentPath());
+    if (base_.exportKind != NumberedFrames) {
+        // A kind this build has no writer for is refused before anything is opened.
+        BatchExportShell probe(list_, [](const QString&) {});
+        if (!CreateExporter(base_, probe)) {
+            report(QStringLiteral("--export %1 is not available yet").arg(options_.exportName));
+            return ExitUsage;
+        }
+    }
 
     // Open and check everything before anything is written.
     std::vector<std::unique_ptr<Job>> jobs;

@@ -88,6 +88,10 @@ public:
             av_opt_set(ctx_->priv_data, "x264-params", "log=1", 0);
         }
 
+        // x264 refuses odd sizes for 4:2:0 itself, but leaks its parameter
+        // strings on that path and prints a line of its own: refuse first.
+        if (info.encoder == QLatin1String("libx264") && ((width | height) & 1))
+            return fail(error, QStringLiteral("this codec needs an even width and height"));
         const int rc = avcodec_open2(ctx_, codec, nullptr);
         if (rc < 0) return fail(error, avError(rc));
 

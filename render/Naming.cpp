@@ -11,12 +11,14 @@ QString StillExtension(int stillType) {
     return stillType == StillBmp ? QStringLiteral(".bmp") : QStringLiteral(".jpg");
 }
 
-QString MovieExtension(int movieKind) {
+QString MovieExtension(int movieKind, int videoFormat) {
     switch (movieKind) {
     case MovieAvi:
         return QStringLiteral(".avi");
     case MovieGif:
         return QStringLiteral(".gif");
+    case MovieVideo:
+        return videoFormat == VideoWebm ? QStringLiteral(".webm") : QStringLiteral(".mp4");
     default:
         return QStringLiteral(".swf");
     }
@@ -91,9 +93,9 @@ QString CheckExportFolder(const QString& folder, RenderPrompter& prompter,
 QString PrepareMovieFileName(const RenderSettings& settings) {
     const QString name =
         settings.exportFileName.isEmpty()
-            ? settings.sourceName + QStringLiteral("_EXPORT") + MovieExtension(settings.movieKind)
+            ? settings.sourceName + QStringLiteral("_EXPORT") + MovieExtension(settings.movieKind, settings.video.format)
             : settings.exportFileName;
-    return ReplaceExtension(name, MovieExtension(settings.movieKind));
+    return ReplaceExtension(name, MovieExtension(settings.movieKind, settings.video.format));
 }
 
 bool ConfirmFrameCollision(const QString& path, const QString& lastFramePath,

@@ -13,8 +13,8 @@ namespace stillora {
 
 // ".jpg" for JPEG stills, ".bmp" for BMP.
 QString StillExtension(int stillType);
-// ".swf", ".avi" (and ".gif" for the animated GIF page).
-QString MovieExtension(int movieKind);
+// ".swf", ".avi", ".gif", and ".mp4" or ".webm" by the video format.
+QString MovieExtension(int movieKind, int videoFormat = VideoMp4);
 
 // The export folder with one trailing '/' when it is not empty; an empty
 // folder gives an empty prefix (names relative to the working directory).

@@ -228,6 +228,20 @@ ParseResult ParseCommandLine(const QStringList& arguments) {
         } else if (name == QLatin1String("--avi-rate")) {
             int n = 0;
             if (auto v = value(); v && readInt(name, *v, 1, 30, n, &error)) o.aviRate = n;
+        } else if (name == QLatin1String("--gif-delay")) {
+            int n = 0;
+            if (auto v = value(); v && readInt(name, *v, 0, 99999, n, &error)) o.gifDelayMs = n;
+        } else if (name == QLatin1String("--gif-loop")) {
+            flag(o.gifLoop);
+        } else if (name == QLatin1String("--video-rate")) {
+            int n = 0;
+            if (auto v = value(); v && readInt(name, *v, 1, 60, n, &error)) o.videoRate = n;
+        } else if (name == QLatin1String("--video-hold")) {
+            int n = 0;
+            if (auto v = value(); v && readInt(name, *v, 1, 9999, n, &error)) o.videoHold = n;
+        } else if (name == QLatin1String("--video-quality")) {
+            int n = 0;
+            if (auto v = value(); v && readInt(name, *v, 0, 51, n, &error)) o.videoQuality = n;
         } else if (name == QLatin1String("--list-codecs")) {
             flag(o.listCodecs);
         } else if (name == QLatin1String("--quality")) {
@@ -271,6 +285,15 @@ ParseResult ParseCommandLine(const QStringList& arguments) {
         error = QStringLiteral("--separator and --no-separator cannot be used together");
     else if ((o.galleryTitle || o.galleryColumns) && o.exportKind != 1)
         error = QStringLiteral("--gallery-title and --gallery-columns apply to --export gallery");
+    else if ((o.gifDelayMs || o.gifLoop) && o.exportName != QLatin1String("gif"))
+        error = QStringLiteral("--gif-delay and --gif-loop apply to --export gif");
+    else if ((o.videoRate || o.videoHold || o.videoQuality) &&
+             o.exportName != QLatin1String("mp4") && o.exportName != QLatin1String("webm"))
+        error = QStringLiteral("--video-rate, --video-hold and --video-quality apply to "
+                               "--export mp4 and --export webm");
+    else if (o.exportKind == 2 && o.outFile && o.videos.size() > 1)
+        error = QStringLiteral("--out-file names one movie: give one video per run, or leave "
+                               "--out-file out to name each movie after its video");
     else if (o.exportKind == 1 && o.videos.size() > 1)
         error = QStringLiteral("--export gallery makes one index page: give one video per run");
     else if (o.videos.isEmpty() && !o.listPlugins && !o.listCodecs)
@@ -327,6 +350,15 @@ Naming and writing:
                       (default: the codec last chosen in Stillora, else
                       Cinepak; see --list-codecs)
   --avi-rate N        frames per second of an avi export, 1 to 30
+  --gif-delay MS      how long each frame of a gif export is shown, in
+                      milliseconds, 0 to 99999 (stored in hundredths)
+  --gif-loop          the gif plays forever (without it, once)
+  --video-rate N      frames per second of an mp4 or webm export, 1 to 60
+                      (default 25)
+  --video-hold N      each still lasts N frames of an mp4 or webm export,
+                      1 to 9999 (default 1; more makes a slideshow)
+  --video-quality N   constant rate factor of an mp4 or webm export, 0 (best)
+                      to 51 (default 23)
   --safe-seek MS      wait MS milliseconds after each seek (default 0: off)
   --jobs N            render N of the videos at once, 1 to 64 (default 1);
                       each video's stills still come out in order
@@ -363,6 +395,9 @@ Examples:
   stillora-batch --frames 0-99 --skip 10 --fx Lightness \
       --param "Lightness:Amount=20" --root shot clip.mp4
   stillora-batch --export gallery --frames 0-6 clip.mp4
+  stillora-batch --export gif --gif-delay 200 --gif-loop --frames 0-49 \
+      --out-file clip.gif clip.mp4
+  stillora-batch --export webm --video-hold 50 --out-file show.webm clip.mp4
   stillora-batch --dry-run *.mp4
 )");
 }

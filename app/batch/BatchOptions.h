@@ -55,6 +55,11 @@ struct BatchOptions {
     std::optional<int> galleryColumns;   // --gallery-columns
     std::optional<QString> aviCodec; // --avi-codec: FourCC or encoder name
     std::optional<int> aviRate;      // --avi-rate: frames per second
+    std::optional<int> gifDelayMs;   // --gif-delay: milliseconds each frame is shown
+    bool gifLoop = false;            // --gif-loop: play forever
+    std::optional<int> videoRate;    // --video-rate: frames per second
+    std::optional<int> videoHold;    // --video-hold: frames each still lasts
+    std::optional<int> videoQuality; // --video-quality: constant rate factor
     std::optional<QString> fx;       // chain for frames given with --frames
     QStringList params;              // "Plugin:Parameter=Value", in order
     int safeSeekMs = 0;

@@ -436,13 +436,17 @@ int BatchRenderer::Run(const std::function<bool()>& stopRequested) {
         return ExitUsage;
     }
     outFolder_ = OutputFolder(options_, base_, QDir::currentPath());
+    // Whether the run writes stills or only feeds a movie (AVI, GIF, video).
+    bool writesStills = true;
     if (base_.exportKind != NumberedFrames) {
         // A kind this build has no writer for is refused before anything is opened.
         BatchExportShell probe(list_, [](const QString&) {});
-        if (!CreateExporter(base_, probe)) {
+        const std::unique_ptr<RenderExporter> exporter = CreateExporter(base_, probe);
+        if (!exporter) {
             report(QStringLiteral("--export %1 is not available yet").arg(options_.exportName));
             return ExitUsage;
         }
+        writesStills = exporter->wantsStills(base_);
     }
 
     // Open and check everything before anything is written.
@@ -456,6 +460,8 @@ int BatchRenderer::Run(const std::function<bool()>& stopRequested) {
         job->settings.rootName = RootNameFor(options_, video);
         job->settings.exportFolder = outFolder_;
         job->settings.sourceName = video;
+        // Without --out-file each video's movie is named after the video.
+        if (!options_.outFile) job->settings.exportFileName.clear();
         switch (prepare(*job, &problem)) {
         case Prepared::UsageFault:
             report(problem);
@@ -488,7 +494,8 @@ int BatchRenderer::Run(const std::function<bool()>& stopRequested) {
             }
             owner.insert(still.path, job.get());
             ++total;
-            if (QFileInfo::exists(still.path)) {
+            // Movie runs without stills replace no still, nor leave a frame out for one.
+            if (writesStills && QFileInfo::exists(still.path)) {
                 if (!firstExisting) firstExisting = &still;
                 ++existing;
                 still.keep = options_.keepGoing;
@@ -506,9 +513,14 @@ int BatchRenderer::Run(const std::function<bool()>& stopRequested) {
     }
 
     if (options_.dryRun) {
-        for (const auto& job : jobs)
+        for (const auto& job : jobs) {
+            if (!writesStills) {
+                std::fprintf(list_, "%s\n", qPrintable(PrepareMovieFileName(job->settings)));
+                continue;
+            }
             for (const PlannedStill& still : job->plan)
                 if (!still.keep) std::fprintf(list_, "%s\n", qPrintable(still.path));
+        }
         std::fflush(list_);
         return inputFailed ? ExitUsage : ExitOk;
     }
@@ -551,10 +563,9 @@ int BatchRenderer::Run(const std::function<bool()>& stopRequested) {
     progress_.finish();
 
     if (!options_.quiet) {
-        // AVI runs write no stills: their frames go into the movie only.
-        const bool stills = base_.exportKind != MovieExport || base_.movieKind == MovieSwf;
+        // Movie runs without stills: their frames go into the movie only.
         QString summary =
-            stills ? QStringLiteral("wrote %1 still(s) to %2").arg(written_).arg(outFolder_)
+            writesStills ? QStringLiteral("wrote %1 still(s) to %2").arg(written_).arg(outFolder_)
                    : QStringLiteral("added %1 frame(s) to the movie").arg(written_);
         if (kept_) summary += QStringLiteral(", left %1 existing").arg(kept_);
         if (failed_) summary += QStringLiteral(", %1 failed").arg(failed_);

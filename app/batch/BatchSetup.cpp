@@ -102,6 +102,14 @@ RenderSettings SettingsFromStore(const ResolvedSettings& stored) {
     s.avi.keyFrameEvery = uint32_t(stored.integer(QStringLiteral("AviCompressor.KeyFrameEvery")));
     s.avi.bytesPerSecond = uint32_t(stored.integer(QStringLiteral("AviCompressor.BytesPerSecond")));
     s.avi.flags = uint32_t(stored.integer(QStringLiteral("AviCompressor.Flags")));
+    s.gif.frameDurationMs = stored.integer(QStringLiteral("spinGIFFrameDuration.Value"));
+    s.gif.loop = stored.integer(QStringLiteral("chkGIFLoop.Checked")) != 0;
+    s.video.format = stored.integer(QStringLiteral("rgVideoFormat.ItemIndex")) == VideoWebm
+                         ? VideoWebm
+                         : VideoMp4;
+    s.video.frameRate = qBound(1, stored.integer(QStringLiteral("spinVideoFrameRate.Value")), 60);
+    s.video.hold = qBound(1, stored.integer(QStringLiteral("spinVideoHold.Value")), 9999);
+    s.video.quality = qBound(0, stored.integer(QStringLiteral("spinVideoQuality.Value")), 51);
     // No pauses: previews are not made here.
     s.previewDelayOn = false;
 
@@ -142,6 +150,14 @@ void ApplyOverrides(const BatchOptions& options, RenderSettings& s) {
     if (s.exportKind == WebGallery) s.stillType = StillJpeg;
     if (options.aviCodec) s.avi.handler = *options.aviCodec;
     if (options.aviRate) s.aviFrameRate = *options.aviRate;
+    if (options.gifDelayMs) s.gif.frameDurationMs = *options.gifDelayMs;
+    if (options.gifLoop) s.gif.loop = true;
+    // The word given names the container of a video export.
+    if (options.exportName == QLatin1String("mp4")) s.video.format = VideoMp4;
+    if (options.exportName == QLatin1String("webm")) s.video.format = VideoWebm;
+    if (options.videoRate) s.video.frameRate = *options.videoRate;
+    if (options.videoHold) s.video.hold = *options.videoHold;
+    if (options.videoQuality) s.video.quality = *options.videoQuality;
 }
 
 QString RootNameFor(const BatchOptions& options, const QString& video) {

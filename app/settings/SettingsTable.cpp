@@ -68,9 +68,9 @@ std::vector<SettingRow> BuildTable() {
         Check("cbDate.Checked", "cbDate", false, false),
         Spin("spinThumbSize.Value", "spinThumbSize", 10, 20, 1, 100),
         Ranged(Row("tbJpegComp.Position", T::Integer, P::Position, "tbJPEGComp", 65, 65), 1, 100),
-        // Movie kind: SWF slideshow, AVI, animated GIF.
+        // Movie kind: SWF slideshow, AVI, animated GIF, MP4 / WebM video.
         Ranged(Row("pagesMovie.ActivePageIndex", T::Integer, P::PageIndex, "pagesMovie", 0, 0), 0,
-               2),
+               3),
         Spin("spinFramesPerSlide.Value", "spinFramesPerSlide", 60, 10, 1, 9999),
         Spin("spinFramesPerFade.Value", "spinFramesPerFade", 30, 30, 1, 9999),
         Spin("spinFrameRate.Value", "spinFrameRate", 30, 30, 1, 30),
@@ -114,6 +114,13 @@ std::vector<SettingRow> BuildTable() {
         Ranged(Row("AviCompressor.BytesPerSecond", T::Integer, P::Value, "", 153600, 153600), 1024,
                1 << 30),
         Ranged(Row("AviCompressor.Flags", T::Integer, P::Value, "", 6, 6), 0, 6),
+        // The MP4 / WebM Video page: format (0 MP4, 1 WebM), frame rate,
+        // frames each still is held for, constant rate factor.
+        Ranged(Row("rgVideoFormat.ItemIndex", T::Integer, P::ItemIndex, "rgVideoFormat", 0, 0), 0,
+               1),
+        Spin("spinVideoFrameRate.Value", "spinVideoFrameRate", 25, 25, 1, 60),
+        Spin("spinVideoHold.Value", "spinVideoHold", 1, 1, 1, 9999),
+        Spin("spinVideoQuality.Value", "spinVideoQuality", 23, 23, 0, 51),
     };
 }
 

@@ -108,6 +108,13 @@ TEST(CommandLine, RejectsBadUsageWithOneLine) {
         {{"--frames", "1"}, "no video"},
         {{"--export", "avi", "--avi-codec", "divx3", "a.mp4"}, "--list-codecs"},
         {{"--avi-rate", "31", "a.mp4"}, "--avi-rate"},
+        {{"--export", "gif", "--gif-delay", "100000", "a.mp4"}, "--gif-delay"},
+        {{"--export", "mp4", "--gif-loop", "a.mp4"}, "apply to --export gif"},
+        {{"--export", "gif", "--video-hold", "5", "a.mp4"}, "--export webm"},
+        {{"--export", "webm", "--video-rate", "61", "a.mp4"}, "--video-rate"},
+        {{"--export", "mp4", "--video-hold", "0", "a.mp4"}, "--video-hold"},
+        {{"--export", "mp4", "--video-quality", "52", "a.mp4"}, "--video-quality"},
+        {{"--export", "webm", "--out-file", "x.webm", "a.mp4", "b.mp4"}, "one video per run"},
     };
     for (const auto& [args, mention] : cases) {
         const ParseResult r = parse(args);
@@ -116,6 +123,24 @@ TEST(CommandLine, RejectsBadUsageWithOneLine) {
             << args.join(' ').toStdString() << " -> " << r.error.toStdString();
         EXPECT_FALSE(r.error.contains('\n')) << r.error.toStdString();
     }
+}
+
+TEST(CommandLine, ReadsTheMovieOptions) {
+    ParseResult r = parse({"--export", "gif", "--gif-delay", "0", "--gif-loop", "a.mp4"});
+    ASSERT_TRUE(r.ok()) << r.error.toStdString();
+    EXPECT_EQ(*r.options.movieKind, 2);
+    EXPECT_EQ(*r.options.gifDelayMs, 0);
+    EXPECT_TRUE(r.options.gifLoop);
+    r = parse({"--export", "webm", "--video-rate", "60", "--video-hold", "9999",
+               "--video-quality", "0", "a.mp4"});
+    ASSERT_TRUE(r.ok()) << r.error.toStdString();
+    EXPECT_EQ(*r.options.movieKind, 3);
+    EXPECT_EQ(r.options.exportName, "webm");
+    EXPECT_EQ(*r.options.videoRate, 60);
+    EXPECT_EQ(*r.options.videoHold, 9999);
+    EXPECT_EQ(*r.options.videoQuality, 0);
+    // Without --out-file each video's movie is named after it.
+    EXPECT_TRUE(parse({"--export", "mp4", "a.mp4", "b.mp4"}).ok());
 }
 
 // Every option the parser takes is documented in --help and the man page.
@@ -128,7 +153,8 @@ TEST(CommandLine, EveryOptionIsDocumented) {
                               "--keep-going",   "--settings",     "--dry-run",
                               "--list-plugins", "--quiet",        "--help",
                               "--version",      "--avi-codec",    "--avi-rate",
-                              "--list-codecs"};
+                              "--list-codecs",  "--gif-delay",    "--gif-loop",
+                              "--video-rate",   "--video-hold",   "--video-quality"};
     QFile manFile(QStringLiteral(STILLORA_SOURCE_DIR "/docs/stillora-batch.1"));
     ASSERT_TRUE(manFile.open(QIODevice::ReadOnly));
     // roff writes "-" as "\-".

@@ -240,9 +240,31 @@ QWidget* TConfigPage::buildMovieTab() {
     gifLayout->addRow("Frame Duration:", spinGIFFrameDuration);
     gifLayout->addRow(chkGIFLoop);
 
+    auto* video = named(new QWidget, "TabSheet4");
+    rgVideoFormat = new TRadioGroup("Format", {"MP4 (H.264)", "WebM (VP9)"}, Qt::Horizontal, video);
+    rgVideoFormat->setName("rgVideoFormat");
+    rgVideoFormat->setItemIndex(VideoMp4);
+    spinVideoFrameRate = spin("spinVideoFrameRate", 1, 60, 25, "Movie Framerate");
+    spinVideoHold = spin("spinVideoHold", 1, 9999, 1, "Frames each still is shown for");
+    spinVideoQuality =
+        spin("spinVideoQuality", 0, 51, 23, "Constant rate factor: 0 is best, 51 smallest");
+    auto* videoLayout = new QFormLayout(video);
+    videoLayout->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    videoLayout->addRow(rgVideoFormat);
+    videoLayout->addRow("Frame Rate (fps):", spinVideoFrameRate);
+    auto* hold = new QHBoxLayout;
+    hold->addWidget(spinVideoHold);
+    hold->addWidget(new QLabel("frame(s)"));
+    hold->addStretch(1);
+    videoLayout->addRow("Hold each frame", hold);
+    videoLayout->addRow("Quality (CRF):", spinVideoQuality);
+    connect(rgVideoFormat, &TRadioGroup::itemIndexChanged, this, [this] { UpdateSample(); });
+
+    // Page indexes are stored: new pages only ever go at the end.
     pagesMovie->addTab(swf, "Shockwave FLASH");
     pagesMovie->addTab(avi, "Windows AVI");
     pagesMovie->addTab(gif, "Animated GIF");
+    pagesMovie->addTab(video, "MP4 / WebM Video");
 
     auto* file = new QFormLayout;
     file->addRow("Output File:", edtExportFileName);
@@ -272,6 +294,9 @@ int TConfigPage::StillType() const {
 int TConfigPage::MovieKind() const {
     return qMax(0, pagesMovie->currentIndex());
 }
+int TConfigPage::VideoFormat() const {
+    return rgVideoFormat->itemIndex() == VideoWebm ? VideoWebm : VideoMp4;
+}
 
 void TConfigPage::CollectSettings(RenderSettings& s) const {
     s.rootName = edtRootName->text();
@@ -292,6 +317,12 @@ void TConfigPage::CollectSettings(RenderSettings& s) const {
     s.framesPerFade = spinFramesPerFade->value();
     s.swfFrameRate = spinFrameRate->value();
     s.aviFrameRate = spinAVIFrameRate->value();
+    s.gif.frameDurationMs = spinGIFFrameDuration->value();
+    s.gif.loop = chkGIFLoop->isChecked();
+    s.video.format = VideoFormat();
+    s.video.frameRate = spinVideoFrameRate->value();
+    s.video.hold = spinVideoHold->value();
+    s.video.quality = spinVideoQuality->value();
     GallerySettings& g = s.gallery;
     g.title = edtPageTitle->text();
     g.tableWidth = meTableWidth->text();
@@ -335,7 +366,7 @@ void TConfigPage::UpdateSample() {
     CollectSettings(s);
     edtSample->setText(SampleName(s, counter_ ? counter_() : 0));
     edtExportFileName->setText(
-        ReplaceExtension(edtExportFileName->text(), MovieExtension(MovieKind())));
+        ReplaceExtension(edtExportFileName->text(), MovieExtension(MovieKind(), VideoFormat())));
     updating_ = false;
 }
 
@@ -364,11 +395,19 @@ void TConfigPage::cbCrossfadeClick() {
 }
 
 void TConfigPage::edtExportFileNameBrowse() {
-    const QString path = Dialogs().saveFile("Output File", edtExportFileName->text(),
-                                            "Macromedia Flash (*.swf)", nullptr, this);
+    // The filter and default extension of the chosen movie kind.
+    const QString extension = MovieExtension(MovieKind(), VideoFormat());
+    QString filter = QStringLiteral("Macromedia Flash (*.swf)");
+    if (MovieKind() == MovieAvi) filter = QStringLiteral("Windows AVI (*.avi)");
+    if (MovieKind() == MovieGif) filter = QStringLiteral("Animated GIF (*.gif)");
+    if (MovieKind() == MovieVideo)
+        filter = VideoFormat() == VideoWebm ? QStringLiteral("WebM Video (*.webm)")
+                                            : QStringLiteral("MP4 Video (*.mp4)");
+    const QString path =
+        Dialogs().saveFile("Output File", edtExportFileName->text(), filter, nullptr, this);
     if (path.isEmpty()) return;
     // The dialog's default extension.
-    edtExportFileName->setText(QFileInfo(path).suffix().isEmpty() ? path + ".swf" : path);
+    edtExportFileName->setText(QFileInfo(path).suffix().isEmpty() ? path + extension : path);
 }
 
 } // namespace stillora

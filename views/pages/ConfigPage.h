@@ -39,6 +39,8 @@ public:
     int ExportKind() const;
     int StillType() const;
     int MovieKind() const;
+    // Item index of rgVideoFormat: 0 MP4, 1 WebM.
+    int VideoFormat() const;
     // The page's part of a run's settings (export folder, preview delay and
     // overlay come from the Finalize page).
     void CollectSettings(RenderSettings& settings) const;
@@ -98,6 +100,10 @@ public:
     QSpinBox* spinAVIFrameRate;
     QSpinBox* spinGIFFrameDuration;
     QCheckBox* chkGIFLoop;
+    TRadioGroup* rgVideoFormat;
+    QSpinBox* spinVideoFrameRate;
+    QSpinBox* spinVideoHold;
+    QSpinBox* spinVideoQuality;
 
 private:
     void rgExportAsClick(int index);

@@ -4,6 +4,7 @@
 #include "app/settings/SettingsBinder.h"
 #include "export/Exporters.h"
 #include "export/gallery/GalleryExporter.h"
+#include "export/swf/SwfExporter.h"
 #include "views/pages/ConfigPage.h"
 #include "views/pages/DialogExportShell.h"
 
@@ -22,6 +23,11 @@ RenderExporter* TfrmMain::exporter(const RenderSettings& settings) {
         // The gallery names an untitled index "index"; the title field follows.
         exporter_ = CreateGalleryExporter(*exportShell_, [this](const QString& title) {
             ConfigPage->edtPageTitle->setText(title);
+        });
+    } else if (settings.exportKind == MovieExport && settings.movieKind == MovieSwf) {
+        // A movie name chosen in the file dialog at the end goes into the field.
+        exporter_ = CreateSwfExporter(*exportShell_, [this](const QString& name) {
+            ConfigPage->edtExportFileName->setText(name);
         });
     } else {
         exporter_ = CreateExporter(settings, *exportShell_);

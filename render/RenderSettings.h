@@ -60,6 +60,9 @@ struct RenderSettings {
     int framesPerSlide = 60;
     int framesPerFade = 30;
     int swfFrameRate = 30;
+    // The slideshow's preview page is written without asking (the batch
+    // tool's --preview-page); the window asks instead.
+    bool swfPreviewPage = false;
     int aviFrameRate = 1;
     // Options of the other exporters, one block each.
     GallerySettings gallery;

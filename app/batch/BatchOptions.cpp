@@ -242,6 +242,20 @@ ParseResult ParseCommandLine(const QStringList& arguments) {
         } else if (name == QLatin1String("--video-quality")) {
             int n = 0;
             if (auto v = value(); v && readInt(name, *v, 0, 51, n, &error)) o.videoQuality = n;
+        } else if (name == QLatin1String("--swf-frames-per-slide")) {
+            int n = 0;
+            if (auto v = value(); v && readInt(name, *v, 1, 9999, n, &error))
+                o.swfFramesPerSlide = n;
+        } else if (name == QLatin1String("--swf-fade")) {
+            int n = 0;
+            if (auto v = value(); v && readInt(name, *v, 1, 9999, n, &error)) o.swfFade = n;
+        } else if (name == QLatin1String("--swf-rate")) {
+            int n = 0;
+            if (auto v = value(); v && readInt(name, *v, 1, 30, n, &error)) o.swfRate = n;
+        } else if (name == QLatin1String("--no-crossfade")) {
+            flag(o.noCrossfade);
+        } else if (name == QLatin1String("--preview-page")) {
+            flag(o.previewPage);
         } else if (name == QLatin1String("--list-codecs")) {
             flag(o.listCodecs);
         } else if (name == QLatin1String("--quality")) {
@@ -296,6 +310,12 @@ ParseResult ParseCommandLine(const QStringList& arguments) {
                                "--out-file out to name each movie after its video");
     else if (o.exportKind == 1 && o.videos.size() > 1)
         error = QStringLiteral("--export gallery makes one index page: give one video per run");
+    else if ((o.swfFramesPerSlide || o.swfFade || o.swfRate || o.noCrossfade || o.previewPage) &&
+             !(o.exportKind == 2 && o.movieKind == 0))
+        error = QStringLiteral("--swf-frames-per-slide, --swf-fade, --swf-rate, --no-crossfade "
+                               "and --preview-page apply to --export swf");
+    else if (o.exportKind == 2 && o.movieKind == 0 && o.videos.size() > 1)
+        error = QStringLiteral("--export swf makes one movie: give one video per run");
     else if (o.videos.isEmpty() && !o.listPlugins && !o.listCodecs)
         error = QStringLiteral("no video given (see --help)");
     return parsed;
@@ -359,6 +379,14 @@ Naming and writing:
                       1 to 9999 (default 1; more makes a slideshow)
   --video-quality N   constant rate factor of an mp4 or webm export, 0 (best)
                       to 51 (default 23)
+  --swf-frames-per-slide N  frames each still stays on screen in an swf
+                      export, 1 to 9999
+  --swf-fade N        frames of each fade of an swf export, 1 to 9999
+  --swf-rate N        frames per second of an swf export, 1 to 30
+  --no-crossfade      no fade-in of each slide of an swf export (the
+                      closing fade stays)
+  --preview-page      also write the swf export's preview page, the movie
+                      with the extension .html, and print its path
   --safe-seek MS      wait MS milliseconds after each seek (default 0: off)
   --jobs N            render N of the videos at once, 1 to 64 (default 1);
                       each video's stills still come out in order
@@ -398,6 +426,7 @@ Examples:
   stillora-batch --export gif --gif-delay 200 --gif-loop --frames 0-49 \
       --out-file clip.gif clip.mp4
   stillora-batch --export webm --video-hold 50 --out-file show.webm clip.mp4
+  stillora-batch --export swf --frames 0-4 --out-file show.swf clip.mp4
   stillora-batch --dry-run *.mp4
 )");
 }

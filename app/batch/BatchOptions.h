@@ -60,6 +60,11 @@ struct BatchOptions {
     std::optional<int> videoRate;    // --video-rate: frames per second
     std::optional<int> videoHold;    // --video-hold: frames each still lasts
     std::optional<int> videoQuality; // --video-quality: constant rate factor
+    std::optional<int> swfFramesPerSlide; // --swf-frames-per-slide
+    std::optional<int> swfFade;           // --swf-fade: frames of a fade
+    std::optional<int> swfRate;           // --swf-rate: frames per second
+    bool noCrossfade = false;             // --no-crossfade
+    bool previewPage = false;             // --preview-page
     std::optional<QString> fx;       // chain for frames given with --frames
     QStringList params;              // "Plugin:Parameter=Value", in order
     int safeSeekMs = 0;

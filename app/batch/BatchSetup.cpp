@@ -96,6 +96,10 @@ RenderSettings SettingsFromStore(const ResolvedSettings& stored) {
     g.edge = stored.integer(QStringLiteral("cbEdge.Checked")) != 0;
     g.cellSpacing = qBound(0, stored.integer(QStringLiteral("spinCellSpacing.Value")), 9);
     g.cellPadding = qBound(0, stored.integer(QStringLiteral("spinCellPadding.Value")), 9);
+    s.framesPerSlide = qBound(1, stored.integer(QStringLiteral("spinFramesPerSlide.Value")), 9999);
+    s.framesPerFade = qBound(1, stored.integer(QStringLiteral("spinFramesPerFade.Value")), 9999);
+    s.swfFrameRate = qBound(1, stored.integer(QStringLiteral("spinFrameRate.Value")), 30);
+    s.crossfade = stored.integer(QStringLiteral("cbCrossfade.Checked")) != 0;
     s.aviFrameRate = stored.integer(QStringLiteral("spinAVIFrameRate.Value"));
     s.avi.handler = stored.text(QStringLiteral("AviCompressor.Handler"));
     s.avi.quality = uint32_t(stored.integer(QStringLiteral("AviCompressor.Quality")));
@@ -158,6 +162,13 @@ void ApplyOverrides(const BatchOptions& options, RenderSettings& s) {
     if (options.videoRate) s.video.frameRate = *options.videoRate;
     if (options.videoHold) s.video.hold = *options.videoHold;
     if (options.videoQuality) s.video.quality = *options.videoQuality;
+    if (options.swfFramesPerSlide) s.framesPerSlide = *options.swfFramesPerSlide;
+    if (options.swfFade) s.framesPerFade = *options.swfFade;
+    if (options.swfRate) s.swfFrameRate = *options.swfRate;
+    if (options.noCrossfade) s.crossfade = false;
+    s.swfPreviewPage = options.previewPage;
+    // Slideshows are made from JPEG stills, as in the window.
+    if (s.exportKind == MovieExport && s.movieKind == MovieSwf) s.stillType = StillJpeg;
 }
 
 QString RootNameFor(const BatchOptions& options, const QString& video) {

@@ -184,8 +184,8 @@ QString FrameTitle(const QString& caption, bool singleFrame, int64_t sourceFrame
     return caption + QStringLiteral(" Frame ") + QString::number(sourceFrame);
 }
 
-QString Header(const GallerySettings& s) {
-    const QString title = HtmlEscape(s.title);
+QString PageOpening(const GallerySettings& s, const QString& heading, const QString& fontSize) {
+    const QString title = HtmlEscape(heading);
     return QStringLiteral("<html>") +
            FillTemplate("<head><meta name=\"GENERATOR\" content=\"%s\"><meta "
                         "http-equiv=\"Content-Type\" content=\"text/html; "
@@ -194,9 +194,12 @@ QString Header(const GallerySettings& s) {
            FillTemplate("<body bgcolor=\"#%s\" text=\"#%s\" link=\"#%s\" vlink=\"#%s\" "
                         "style=\"font-family: %s; font-size: %s\">",
                         {HtmlColor(s.backColor), HtmlColor(s.textColor), HtmlColor(s.linkColor),
-                         HtmlColor(s.visitedColor), QString::fromLatin1(kFont),
-                         QString::fromLatin1(kFontSize)}) +
+                         HtmlColor(s.visitedColor), QString::fromLatin1(kFont), fontSize}) +
            FillTemplate("<h3 align=\"center\">%S</h3>", {title});
+}
+
+QString Header(const GallerySettings& s) {
+    return PageOpening(s, s.title, QString::fromLatin1(kFontSize));
 }
 
 QString Footer() {

@@ -56,7 +56,11 @@ QString StillBase(const QString& stillPath);
 // of one frame, else the caption, " Frame " and the source frame number.
 QString FrameTitle(const QString& caption, bool singleFrame, int64_t sourceFrame);
 
-// "<html>" and the head and the heading, shared by every page.
+// "<html>", the head titled `heading`, the body element with the colours of
+// `settings`, the font "Verdana" at `fontSize`, and `heading` as the heading.
+QString PageOpening(const GallerySettings& settings, const QString& heading,
+                    const QString& fontSize);
+// PageOpening() with the gallery title at "8pt", shared by every page.
 QString Header(const GallerySettings& settings);
 // The "Made with" line and the end of the page.
 QString Footer();

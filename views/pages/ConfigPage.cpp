@@ -68,6 +68,9 @@ TConfigPage::TConfigPage(QWidget* parent) : QWidget(parent) {
     connect(pagesMovie, &QTabWidget::currentChanged, this, &TConfigPage::pagesMovieChange);
     connect(tbJPEGComp, &QSlider::valueChanged, this, &TConfigPage::tbJPEGCompChange);
     connect(cbCrossfade, &QCheckBox::toggled, this, &TConfigPage::cbCrossfadeClick);
+    connect(pageSettings, &QTabWidget::currentChanged, this, [this](int index) {
+        if (pageSettings->widget(index) == tabFrames) tabFramesShow();
+    });
     auto update = [this] { UpdateSample(); };
     connect(edtRootName, &QLineEdit::textChanged, this, update);
     connect(cbSeparator, &QCheckBox::toggled, this, update);
@@ -392,6 +395,10 @@ void TConfigPage::tbJPEGCompChange(int position) {
 
 void TConfigPage::cbCrossfadeClick() {
     spinFramesPerFade->setEnabled(cbCrossfade->isChecked());
+}
+
+void TConfigPage::tabFramesShow() {
+    cbCrossfadeClick();
 }
 
 void TConfigPage::edtExportFileNameBrowse() {

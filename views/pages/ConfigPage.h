@@ -111,6 +111,8 @@ private:
     void pagesMovieChange(int index);
     void tbJPEGCompChange(int position);
     void cbCrossfadeClick();
+    // The movie tab is shown: the fade length follows the crossfade box.
+    void tabFramesShow();
     void edtExportFileNameBrowse();
     QWidget* buildFilesTab();
     QWidget* buildGalleryTab();

@@ -10,6 +10,9 @@ packages=(
   ffmpeg fonts-dejavu-core
   dvdauthor genisoimage
   chromium
+  # The slideshow's player check: Ruffle comes from npm, pictures are compared
+  # with ImageMagick, the page is served by Python.
+  npm imagemagick python3
   clang libclang-rt-14-dev
 )
 if [ "${1:-}" = "--list" ]; then

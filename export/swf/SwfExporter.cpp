@@ -1,5 +1,6 @@
 #include "export/swf/SwfExporter.h"
 
+#include "export/MovieMessages.h"
 #include "export/swf/SwfMovie.h"
 #include "export/swf/SwfPreviewPage.h"
 
@@ -57,8 +58,7 @@ public:
                                    framesPerFade_};
         if (!shell_.interactive()) {
             if (!written) {
-                shell_.reportError(QStringLiteral("Cannot write the SWF file ") + name +
-                                   QStringLiteral(": ") + error);
+                shell_.reportError(CannotWriteMovieMessage(name, error));
                 return;
             }
             shell_.outputWritten(QFileInfo(name).absoluteFilePath());

@@ -1,10 +1,11 @@
 #include "export/avi/AviCodecs.h"
 
+#include "export/MovieFrameConverter.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
-#include <libswscale/swscale.h>
 }
 
 #include <algorithm>
@@ -39,8 +40,6 @@ QString avError(int code) {
 class LibavEncoder : public AviEncoder {
 public:
     ~LibavEncoder() override {
-        sws_freeContext(sws_);
-        av_frame_free(&frame_);
         av_packet_free(&packet_);
         avcodec_free_context(&ctx_);
     }
@@ -53,9 +52,8 @@ public:
         const CodecPlan plan = planFor(info.encoder);
         bitCount_ = plan.bitCount;
         ctx_ = avcodec_alloc_context3(codec);
-        frame_ = av_frame_alloc();
         packet_ = av_packet_alloc();
-        if (!ctx_ || !frame_ || !packet_) return fail(error, QStringLiteral("out of memory"));
+        if (!ctx_ || !packet_) return fail(error, QStringLiteral("out of memory"));
         ctx_->width = width;
         ctx_->height = height;
         ctx_->pix_fmt = plan.format;
@@ -95,25 +93,17 @@ public:
         const int rc = avcodec_open2(ctx_, codec, nullptr);
         if (rc < 0) return fail(error, avError(rc));
 
-        frame_->format = plan.format;
-        frame_->width = width;
-        frame_->height = height;
-        if (av_frame_get_buffer(frame_, 0) < 0) return fail(error, QStringLiteral("out of memory"));
-        sws_ = sws_getContext(width, height, AV_PIX_FMT_BGR0, width, height, plan.format,
-                              SWS_BICUBIC, nullptr, nullptr, nullptr);
-        if (!sws_) return fail(error, QStringLiteral("cannot convert the frames for this codec"));
-        if (info.encoder == QLatin1String("mjpeg")) {
-            const int* bt601 = sws_getCoefficients(SWS_CS_ITU601);
-            sws_setColorspaceDetails(sws_, bt601, 1, bt601, 1, 0, 1 << 16, 1 << 16);
-        }
+        // BT.601, as AVI players assume; full range for JPEG frames.
+        QString reason;
+        if (!converter_.open(width, height, plan.format, MovieFrameConverter::Matrix::Bt601,
+                             info.encoder == QLatin1String("mjpeg"), &reason))
+            return fail(error, reason);
         return true;
     }
 
     bool encode(const QImage& image, std::vector<AviPacket>& out) override {
-        if (av_frame_make_writable(frame_) < 0) return false;
-        const uint8_t* src[1] = {image.constBits()};
-        const int stride[1] = {int(image.bytesPerLine())};
-        sws_scale(sws_, src, stride, 0, image.height(), frame_->data, frame_->linesize);
+        if (!converter_.convert(image)) return false;
+        AVFrame* frame_ = converter_.frame();
         frame_->pts = pts_++;
         frame_->pict_type = AV_PICTURE_TYPE_NONE;
         // A fixed quantiser is taken from each frame, not from the context.
@@ -153,9 +143,8 @@ private:
     }
 
     AVCodecContext* ctx_ = nullptr;
-    AVFrame* frame_ = nullptr;
     AVPacket* packet_ = nullptr;
-    SwsContext* sws_ = nullptr;
+    MovieFrameConverter converter_;
     int64_t pts_ = 0;
     uint16_t bitCount_ = 24;
     bool flushed_ = false;

@@ -5,6 +5,7 @@
 #include "views/pages/ConfigPage.h"
 #include "views/pages/FinalizePage.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -171,6 +172,40 @@ TEST_F(PagesTest, SampleNameFollowsEveryNamingControl) {
 
     config.tbJPEGComp->setValue(80);
     EXPECT_EQ(config.lblJpegComp->text(), "80%");
+}
+
+TEST_F(PagesTest, MoviePagesGiveTheirExtensionsAndOptions) {
+    ASSERT_EQ(config.pagesMovie->count(), 4);
+    EXPECT_EQ(config.pagesMovie->tabText(2), "Animated GIF");
+    EXPECT_EQ(config.pagesMovie->tabText(3), "MP4 / WebM Video");
+    config.pagesMovie->setCurrentIndex(MovieGif);
+    EXPECT_EQ(config.edtExportFileName->text(), "untitled.gif");
+    config.pagesMovie->setCurrentIndex(MovieVideo);
+    EXPECT_EQ(config.edtExportFileName->text(), "untitled.mp4");
+    find<QWidget>(config, "rgVideoFormat")->setProperty("itemIndex", int(VideoWebm));
+    EXPECT_EQ(config.edtExportFileName->text(), "untitled.webm");
+    // The file dialog adds the chosen format's extension.
+    dialogs->paths = {"/tmp/holiday"};
+    config.edtExportFileName->actions().first()->trigger();
+    EXPECT_EQ(config.edtExportFileName->text(), "/tmp/holiday.webm");
+
+    find<QSpinBox>(config, "spinGIFFrameDuration")->setValue(250);
+    find<QCheckBox>(config, "chkGIFLoop")->setChecked(true);
+    find<QSpinBox>(config, "spinVideoFrameRate")->setValue(60);
+    find<QSpinBox>(config, "spinVideoHold")->setValue(75);
+    find<QSpinBox>(config, "spinVideoQuality")->setValue(30);
+    RenderSettings s;
+    config.CollectSettings(s);
+    EXPECT_EQ(s.movieKind, MovieVideo);
+    EXPECT_EQ(s.gif.frameDurationMs, 250);
+    EXPECT_TRUE(s.gif.loop);
+    EXPECT_EQ(s.video.format, VideoWebm);
+    EXPECT_EQ(s.video.frameRate, 60);
+    EXPECT_EQ(s.video.hold, 75);
+    EXPECT_EQ(s.video.quality, 30);
+    EXPECT_EQ(find<QSpinBox>(config, "spinVideoFrameRate")->maximum(), 60);
+    EXPECT_EQ(find<QSpinBox>(config, "spinVideoHold")->maximum(), 9999);
+    EXPECT_EQ(find<QSpinBox>(config, "spinVideoQuality")->maximum(), 51);
 }
 
 TEST_F(PagesTest, LeavingConfigGivesTheFolderItsSeparator) {

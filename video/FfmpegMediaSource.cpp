@@ -2,6 +2,7 @@
 
 #include "video/CaptureDevices.h"
 #include "video/DvdTitle.h"
+#include "video/PacketCheck.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -28,6 +29,9 @@ constexpr int64_t kForwardFrames = 16;
 // The first step back when a seek lands past its target; it doubles on each
 // further miss until the seek goes to the start.
 constexpr int64_t kFirstStepBack = 8;
+// Frames in a row, clean and numbered as the container says, after which a
+// decode through damaged data counts as recovered.
+constexpr int64_t kSettleFrames = 8;
 
 bool fail(std::string* error, const std::string& text) {
     if (error) *error = text;
@@ -125,6 +129,15 @@ bool FfmpegMediaSource::finishOpen(SourceKind kind, std::string* error) {
     if (decodeNext(&number) <= 0) {
         close();
         return fail(error, "No video frame could be decoded.");
+    }
+    for (int64_t time : index_.timeGaps())
+        damagedPackets_.emplace_back(time + index_.frameDuration(), AV_NOPTS_VALUE);
+    if (!damagedPackets_.empty()) {
+        scanDamage();
+        if (!rewind() || decodeNext(&number) <= 0) {
+            close();
+            return fail(error, "No video frame could be decoded.");
+        }
     }
     kind_ = kind;
     open_ = true;
@@ -260,6 +273,18 @@ void FfmpegMediaSource::closeInput() {
 
 bool FfmpegMediaSource::buildIndex(std::string* error) {
     index_ = FrameIndex(frameDuration_);
+    damagedPackets_.clear();
+    timesByPosition_.clear();
+    const AVStream* stream = format_->streams[stream_];
+    const PacketCheck check(*stream->codecpar);
+    // The demuxer's own index (an AVI's idx1, an MP4's sample table), as the
+    // header gave it: entries the reading skips over lie in damaged data.
+    std::vector<int64_t> listed;
+    for (int i = 0; i < avformat_index_get_entries_count(stream); ++i)
+        listed.push_back(avformat_index_get_entry(const_cast<AVStream*>(stream), i)->pos);
+    std::sort(listed.begin(), listed.end());
+    bool ascending = true;
+    int64_t lastPosition = -1;
     for (;;) {
         armDeadline(kReadTimeoutSeconds);
         const int result = av_read_frame(format_, packet_);
@@ -270,11 +295,27 @@ bool FfmpegMediaSource::buildIndex(std::string* error) {
         }
         // Packets an edit list cuts off are dropped by the decoder, so they are no frames.
         if (packet_->stream_index == stream_ && packet_->size > 0 &&
-            !(packet_->flags & AV_PKT_FLAG_DISCARD))
+            !(packet_->flags & AV_PKT_FLAG_DISCARD)) {
+            const int64_t pos = packet_->pos;
             index_.addPacket(toIndexTime(packet_->pts), toIndexTime(packet_->dts),
-                             packet_->flags & AV_PKT_FLAG_KEY, packet_->pos);
+                             packet_->flags & AV_PKT_FLAG_KEY, pos);
+            bool damaged = (packet_->flags & AV_PKT_FLAG_CORRUPT) ||
+                           !check.looksIntact(packet_->data, packet_->size);
+            if (ascending && pos >= 0 && pos > lastPosition) {
+                if (lastPosition >= 0) {
+                    auto skipped = std::upper_bound(listed.begin(), listed.end(), lastPosition);
+                    damaged = damaged || (skipped != listed.end() && *skipped < pos);
+                }
+                timesByPosition_.push_back({pos, packet_->pts, packet_->dts});
+                lastPosition = pos;
+            } else {
+                ascending = false;
+            }
+            if (damaged) damagedPackets_.emplace_back(packet_->pts, packet_->dts);
+        }
         av_packet_unref(packet_);
     }
+    if (!ascending) timesByPosition_.clear();
     // Packets at the start may yield no picture (a recording cut mid-GOP,
     // leading frames whose references were cut off): only a decode tells.
     if (!reopen(error)) return false;
@@ -365,6 +406,149 @@ std::vector<int64_t> FfmpegMediaSource::packetsWithoutPicture() {
     return dropped;
 }
 
+void FfmpegMediaSource::scanDamage() {
+    // Bounds on the work at open, for a file damaged all over (or packets a
+    // check takes for damaged wrongly): the rest is left to the plain index.
+    constexpr int64_t kScanBudgetFrames = 6000;
+    constexpr int kMaxStretches = 200;
+    std::vector<int64_t> spots;
+    for (const auto& [pts, dts] : damagedPackets_) {
+        const int64_t t = pts != AV_NOPTS_VALUE ? pts : dts;
+        if (t != AV_NOPTS_VALUE) spots.push_back(std::max<int64_t>(0, index_.containerNumberOf(t)));
+    }
+    std::sort(spots.begin(), spots.end());
+    std::vector<Damage> found;
+    int64_t budget = kScanBudgetFrames;
+    size_t i = 0;
+    for (int stretches = 0; i < spots.size() && budget > 0 && stretches < kMaxStretches;
+         ++stretches) {
+        const int64_t first = spots[i];
+        int64_t last = first;
+        while (i < spots.size() && spots[i] <= last + kSettleFrames)
+            last = spots[i++];
+        Damage damage;
+        int64_t reached = last;
+        if (scanStretch(first, last, &damage, &reached, &budget) &&
+            (found.empty() || damage.first >= found.back().first + found.back().promised))
+            found.push_back(damage);
+        while (i < spots.size() && spots[i] <= reached)
+            ++i;
+    }
+    for (const Damage& d : found)
+        index_.addDamage(d.first, d.promised, d.yielded);
+}
+
+bool FfmpegMediaSource::scanStretch(int64_t first, int64_t last, Damage* found, int64_t* reached,
+                                    int64_t* budget) {
+    // Two GOPs back: the frames of the GOP right before the damage can come
+    // after it in decode order. Further back each time a seek lands too late.
+    const int64_t latest = index_.containerKeyFrameBefore(index_.containerKeyFrameBefore(first));
+    int64_t key = latest;
+    for (int attempt = 0;; ++attempt) {
+        const Reach start = scanFrom(key, latest, budget);
+        if (start == Reach::Reached) break;
+        if (start != Reach::Overshot || key <= 0) return false;
+        key = attempt < 3 ? index_.containerKeyFrameBefore(key) : 0;
+    }
+    // From a clean key frame, through what does not decode as the container
+    // says, to a clean run again; frames numbered from their timestamps are
+    // checked, the others (-1) are taken to follow on.
+    enum class Phase { Clean, Damaged, Settling } phase = Phase::Clean;
+    int64_t before = scanStart_, after = -1, lastClean = -1, yielded = 0, settled = 0;
+    for (;;) {
+        if ((*budget)-- <= 0) return false;
+        int64_t n = -1;
+        const int result = decodeNext(&n);
+        if (result < 0) return false;
+        if (result == 0) break;
+        const int64_t stamped = lastTimestampNumber_;
+        const bool clean =
+            decoded_->decode_error_flags == 0 && !(decoded_->flags & AV_FRAME_FLAG_CORRUPT);
+        av_frame_unref(decoded_);
+        switch (phase) {
+        case Phase::Clean:
+            if (clean && (stamped < 0 || stamped == before + 1)) {
+                if (++before > last + kSettleFrames) {
+                    *reached = before;
+                    return false; // nothing went wrong here
+                }
+            } else {
+                phase = Phase::Damaged;
+                yielded = 1;
+            }
+            break;
+        case Phase::Damaged:
+            if (clean && stamped > before) {
+                phase = Phase::Settling;
+                after = lastClean = stamped;
+                settled = 1;
+            } else {
+                ++yielded;
+            }
+            break;
+        case Phase::Settling:
+            if (clean && (stamped < 0 || stamped == lastClean + 1)) {
+                ++lastClean;
+                if (++settled >= kSettleFrames) {
+                    *found = {before + 1, after - before - 1, yielded};
+                    *reached = lastClean;
+                    return true;
+                }
+            } else {
+                phase = Phase::Damaged;
+                yielded += settled + 1;
+            }
+            break;
+        }
+    }
+    // The data ended inside the damage, or while the decode settled after it.
+    if (phase == Phase::Settling) {
+        *found = {before + 1, after - before - 1, yielded};
+    } else if (phase == Phase::Damaged) {
+        *found = {before + 1, std::max<int64_t>(0, index_.count() - before - 1), yielded};
+    } else {
+        return false;
+    }
+    *reached = INT64_MAX;
+    return true;
+}
+
+FfmpegMediaSource::Reach FfmpegMediaSource::scanFrom(int64_t key, int64_t latest,
+                                                     int64_t* budget) {
+    if (key <= 0) {
+        if (!rewind()) return Reach::Interrupted;
+    } else if (!demuxerSeek(index_.containerSeekTimestamp(key))) {
+        return Reach::Interrupted;
+    }
+    // Up to the first clean key frame, which must be no later than `latest`:
+    // demuxers of MPEG streams seek only roughly.
+    for (;;) {
+        if ((*budget)-- <= 0) return Reach::Interrupted;
+        int64_t n = -1;
+        const int result = decodeNext(&n);
+        if (result <= 0) return Reach::Interrupted;
+        const int64_t stamped = lastTimestampNumber_;
+        const bool clean =
+            decoded_->decode_error_flags == 0 && !(decoded_->flags & AV_FRAME_FLAG_CORRUPT);
+        const bool isKey = decoded_->key_frame && stamped >= 0 && index_.isKeyFrame(stamped);
+        av_frame_unref(decoded_);
+        if (stamped > std::max<int64_t>(latest, 0)) return Reach::Overshot;
+        if (clean && isKey) {
+            scanStart_ = stamped;
+            return Reach::Reached;
+        }
+    }
+}
+
+void FfmpegMediaSource::restoreTimes(AVPacket* packet) const {
+    auto it = std::lower_bound(
+        timesByPosition_.begin(), timesByPosition_.end(), packet->pos,
+        [](const PacketTimes& times, int64_t position) { return times.position < position; });
+    if (it == timesByPosition_.end() || it->position != packet->pos) return;
+    packet->pts = it->pts;
+    packet->dts = it->dts;
+}
+
 void FfmpegMediaSource::close() {
     stopWorker();
     closeInput();
@@ -380,6 +564,8 @@ void FfmpegMediaSource::close() {
     open_ = false;
     indexed_ = false;
     startsUndecodable_ = false;
+    damagedPackets_.clear();
+    timesByPosition_.clear();
     index_ = FrameIndex();
     state_ = MediaState::None;
     size_ = QSize();
@@ -477,6 +663,7 @@ int FfmpegMediaSource::decodeNext(int64_t* number) {
                 // presentation time comes: guesses after a seek into an MPEG
                 // program stream can be a few frames off.
             }
+            lastTimestampNumber_ = n;
             // Numbers only ever grow along a decode; a timestamp that says
             // otherwise (duplicated or missing) gives way to the count.
             if (lastNumber_ >= 0 && (n <= lastNumber_ || !indexed_)) n = lastNumber_ + 1;
@@ -520,6 +707,7 @@ int FfmpegMediaSource::decodeNext(int64_t* number) {
                 av_packet_unref(packet_);
                 continue;
             }
+            if (!timesByPosition_.empty() && packet_->pos >= 0) restoreTimes(packet_);
         }
         result = avcodec_send_packet(codec_, packet_);
         pendingPacket_ = result == AVERROR(EAGAIN);
@@ -721,6 +909,9 @@ bool FfmpegMediaSource::seek(int64_t frame, std::string* error) {
     if (!open_) return fail(error, "No source is open.");
     if (kind_ == SourceKind::Live) return fail(error, "A live source cannot be sought.");
     if (frame < 0 || frame >= frameCount()) return fail(error, "Frame out of range.");
+    if (index_.isDamaged(frame))
+        return fail(error, "Frame " + std::to_string(frame) +
+                               " cannot be shown: the file is damaged there.");
     stopWorker();
     state_ = MediaState::Paused;
     if (!format_) return fail(error, "The source cannot be read any more.");

@@ -86,6 +86,25 @@ private:
     // Decodes the opening of a freshly opened input; returns the indices of
     // the indexed packets that yielded no picture.
     std::vector<int64_t> packetsWithoutPicture();
+    // Decodes the stretches around the packets the index pass found damaged
+    // and records in the index what a sequential decode makes of them.
+    void scanDamage();
+    struct Damage {
+        int64_t first = 0, promised = 0, yielded = 0;
+    };
+    // Decodes from the key frame before container frame `first` until the
+    // decode runs clean again past `last`. True when it found a damaged
+    // stretch (*found); *reached is the last container frame it looked at.
+    bool scanStretch(int64_t first, int64_t last, Damage* found, int64_t* reached,
+                     int64_t* budget);
+    // Positions the decoder for scanStretch() on the first clean key frame
+    // of a decode from container key frame `key` (its number in
+    // scanStart_): Reached, Overshot when that frame lies past `latest`,
+    // Interrupted when the decode cannot go on.
+    Reach scanFrom(int64_t key, int64_t latest, int64_t* budget);
+    int64_t scanStart_ = -1;
+    // Gives a packet read after a seek the times it had in the index pass.
+    void restoreTimes(AVPacket* packet) const;
     int decodeNext(int64_t* number);
     bool demuxerSeek(int64_t timestamp);
     bool rewind();
@@ -122,6 +141,18 @@ private:
     FrameIndex index_;
     bool indexed_ = false;
     bool startsUndecodable_ = false; // the opening holds packets that yield no picture
+    // Packets the index pass found damaged: their presentation and decode times.
+    std::vector<std::pair<int64_t, int64_t>> damagedPackets_;
+    // The times of every indexed packet, by ascending byte position: after
+    // damaged data some demuxers (AVI) time packets differently once they
+    // have sought than when they read on from the start.
+    struct PacketTimes {
+        int64_t position, pts, dts;
+    };
+    std::vector<PacketTimes> timesByPosition_;
+    // The number decodeNext() took from the frame's timestamp or packet, or
+    // -1 when it counted on from the frame before.
+    int64_t lastTimestampNumber_ = -1;
 
     // Caller's thread only.
     SourceKind kind_ = SourceKind::File;

@@ -57,10 +57,29 @@ void FrameIndex::finish() {
             nextReference = p->dts;
         }
     }
+    findGaps();
     for (size_t i = 0; i < packets_.size(); ++i)
         if (packets_[i].key)
             keyPackets_.push_back({packets_[i].pts, static_cast<int64_t>(i), packets_[i].position});
     std::vector<Packet>().swap(packets_);
+}
+
+void FrameIndex::findGaps() {
+    gaps_.clear();
+    std::vector<int64_t> times;
+    if (byPts_) {
+        times = times_;
+    } else {
+        for (const Packet& p : packets_)
+            if (p.dts != kNoTime) times.push_back(p.dts);
+        std::sort(times.begin(), times.end());
+        times.erase(std::unique(times.begin(), times.end()), times.end());
+    }
+    for (size_t i = 1; i < times.size(); ++i)
+        if (times[i] - times[i - 1] > duration_ + duration_ / 2) gaps_.push_back(times[i - 1]);
+    // Many gaps mean frames of varying length, not missing ones.
+    const size_t allowed = std::max<size_t>(4, times.size() / 100);
+    if (gaps_.size() > allowed) gaps_.clear();
 }
 
 int64_t FrameIndex::rankOf(int64_t timestamp) const {
@@ -73,7 +92,7 @@ int64_t FrameIndex::rankOf(int64_t timestamp) const {
 
 void FrameIndex::anchor(int64_t firstTimestamp) {
     anchored_ = true;
-    keys_.clear();
+    damage_.clear();
     if (byPts_) {
         rank0_ = rankOf(firstTimestamp);
         count_ = static_cast<int64_t>(times_.size()) - rank0_;
@@ -81,19 +100,75 @@ void FrameIndex::anchor(int64_t firstTimestamp) {
         anchor_ = firstTimestamp;
         count_ = packetCount_;
     }
-    keysByByte_.clear();
+    containerKeys_.clear();
     for (const KeyPacket& key : keyPackets_) {
         // Without presentation times at all, a key frame of a closed GOP
         // shows at its decode position; a key frame that lacks one otherwise
         // cannot be placed and is left out.
-        const int64_t n = key.pts != kNoTime ? numberOf(key.pts) : noPts_ ? key.position : -1;
+        const int64_t n =
+            key.pts != kNoTime ? containerNumberOf(key.pts) : noPts_ ? key.position : -1;
+        if (n >= 0) containerKeys_.emplace_back(n, key.bytePosition);
+    }
+    std::sort(containerKeys_.begin(), containerKeys_.end());
+    numberKeys();
+}
+
+void FrameIndex::numberKeys() {
+    keys_.clear();
+    keysByByte_.clear();
+    for (const auto& [containerNumber, bytePosition] : containerKeys_) {
+        const int64_t n = toDecodeNumber(containerNumber);
         if (n < 0) continue;
         keys_.push_back(n);
-        if (key.bytePosition >= 0) keysByByte_.emplace_back(key.bytePosition, n);
+        if (bytePosition >= 0) keysByByte_.emplace_back(bytePosition, n);
     }
     std::sort(keysByByte_.begin(), keysByByte_.end());
-    std::sort(keys_.begin(), keys_.end());
     keys_.erase(std::unique(keys_.begin(), keys_.end()), keys_.end());
+}
+
+void FrameIndex::addDamage(int64_t first, int64_t promised, int64_t yielded) {
+    if (promised < 0 || yielded < 0 || (promised == 0 && yielded == 0)) return;
+    damage_.push_back({first, promised, yielded});
+    count_ = std::max<int64_t>(0, count_ + yielded - promised);
+    numberKeys();
+}
+
+int64_t FrameIndex::toDecodeNumber(int64_t containerNumber) const {
+    int64_t shift = 0;
+    for (const Damage& d : damage_) {
+        if (containerNumber < d.first) break;
+        if (containerNumber < d.first + d.promised) return -1;
+        shift += d.yielded - d.promised;
+    }
+    return containerNumber + shift;
+}
+
+int64_t FrameIndex::toContainerNumber(int64_t number, bool* damaged) const {
+    int64_t shift = 0;
+    if (damaged) *damaged = false;
+    for (const Damage& d : damage_) {
+        const int64_t start = d.first + shift; // the stretch's first decode number
+        if (number < start) break;
+        if (number < start + d.yielded) {
+            // A damaged frame is sought by the first frame of its stretch.
+            if (damaged) *damaged = true;
+            return d.first;
+        }
+        shift += d.yielded - d.promised;
+    }
+    return number - shift;
+}
+
+bool FrameIndex::isDamaged(int64_t number) const {
+    bool damaged = false;
+    if (!damage_.empty()) toContainerNumber(number, &damaged);
+    return damaged;
+}
+
+int64_t FrameIndex::containerKeyFrameBefore(int64_t containerNumber) const {
+    auto it = std::lower_bound(containerKeys_.begin(), containerKeys_.end(),
+                               std::make_pair(containerNumber, INT64_MIN));
+    return it == containerKeys_.begin() ? -1 : std::prev(it)->first;
 }
 
 void FrameIndex::truncate(int64_t frames) {
@@ -101,6 +176,11 @@ void FrameIndex::truncate(int64_t frames) {
 }
 
 int64_t FrameIndex::numberOf(int64_t timestamp) const {
+    const int64_t n = containerNumberOf(timestamp);
+    return damage_.empty() || n < 0 ? n : toDecodeNumber(n);
+}
+
+int64_t FrameIndex::containerNumberOf(int64_t timestamp) const {
     if (byPts_) return rankOf(timestamp) - rank0_;
     const int64_t delta = timestamp - anchor_;
     // Round to the nearest frame, also for negative offsets.
@@ -109,6 +189,10 @@ int64_t FrameIndex::numberOf(int64_t timestamp) const {
 }
 
 int64_t FrameIndex::seekTimestamp(int64_t number) const {
+    return containerSeekTimestamp(toContainerNumber(number));
+}
+
+int64_t FrameIndex::containerSeekTimestamp(int64_t number) const {
     if (byPts_) {
         if (times_.empty()) return start_;
         const int64_t rank = std::clamp<int64_t>(rank0_ + number, 0, times_.size() - 1);

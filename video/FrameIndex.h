@@ -10,6 +10,11 @@
 //   - otherwise (AVI with B-frames has decode times only, MPEG program streams
 //     leave some frames without): frame N lies N frame durations after the
 //     anchor, and the count is the number of packets.
+// Numbers the container promises are "container numbers". Damaged data can
+// make a sequential decode yield more or fewer frames than the container
+// promised for a stretch; addDamage() records such stretches, and from then on
+// numbers are those of the sequential decode: the frames after a damaged
+// stretch shift, and the frames inside it are known to be damaged.
 
 #include <cstdint>
 #include <utility>
@@ -35,6 +40,9 @@ public:
     void dropPackets(const std::vector<int64_t>& indices);
     // Orders what addPacket collected; call once after the last packet.
     void finish();
+    // Where frames are missing from an otherwise steady stream of times (a
+    // demuxer that skipped damaged data): the time before each gap.
+    const std::vector<int64_t>& timeGaps() const { return gaps_; }
     // Makes the frame with this timestamp (the first one decoded) frame 0.
     void anchor(int64_t firstTimestamp);
     bool anchored() const { return anchored_; }
@@ -50,10 +58,25 @@ public:
     bool withoutPresentationTimes() const { return noPts_; }
 
     // Number of the frame with this timestamp (may be negative or beyond the
-    // count for frames outside the index).
+    // count for frames outside the index; -1 inside a damaged stretch).
     int64_t numberOf(int64_t timestamp) const;
+    // The same before damage is accounted for.
+    int64_t containerNumberOf(int64_t timestamp) const;
     // A timestamp of frame `number` in the terms the demuxer seeks by.
     int64_t seekTimestamp(int64_t number) const;
+    int64_t containerSeekTimestamp(int64_t containerNumber) const;
+
+    // Records that the container's frames [first, first + promised) came out
+    // of a sequential decode as `yielded` frames that cannot be trusted. Call
+    // after anchor(), once per stretch, in ascending order of `first`, with
+    // stretches that do not overlap.
+    void addDamage(int64_t first, int64_t promised, int64_t yielded);
+    // True for a frame (decode number) inside a damaged stretch.
+    bool isDamaged(int64_t number) const;
+    bool hasDamage() const { return !damage_.empty(); }
+    // The container number of the last key frame before `containerNumber`,
+    // or -1 when there is none.
+    int64_t containerKeyFrameBefore(int64_t containerNumber) const;
     // Timestamp at or before every packet's: where the stream starts.
     int64_t startTimestamp() const { return start_; }
     bool isKeyFrame(int64_t number) const;
@@ -73,6 +96,13 @@ private:
         int64_t position;
     };
     int64_t rankOf(int64_t timestamp) const;
+    void findGaps();
+    // Container number to decode number (-1 inside a damaged stretch), and
+    // back (a damaged frame gives its stretch's first container number).
+    int64_t toDecodeNumber(int64_t containerNumber) const;
+    int64_t toContainerNumber(int64_t number, bool* damaged = nullptr) const;
+    // keys_ and keysByByte_ from containerKeys_ and the damage.
+    void numberKeys();
 
     int64_t duration_;
     std::vector<Packet> packets_; // collected in decode order until finish()
@@ -80,12 +110,20 @@ private:
     bool noPts_ = true;
     bool anchored_ = false;
     std::vector<int64_t> times_; // presentation times, ascending (byPts_)
+    std::vector<int64_t> gaps_;
     struct KeyPacket {
         int64_t pts;
         int64_t position; // in decode order
         int64_t bytePosition;
     };
     std::vector<KeyPacket> keyPackets_;
+    struct Damage {
+        int64_t first;    // container number
+        int64_t promised; // container frames
+        int64_t yielded;  // decoded frames
+    };
+    std::vector<Damage> damage_; // ascending
+    std::vector<std::pair<int64_t, int64_t>> containerKeys_; // (container number, byte position)
     std::vector<int64_t> keys_;                           // key frames' numbers, ascending
     std::vector<std::pair<int64_t, int64_t>> keysByByte_; // (byte position, number), ascending
     int64_t packetCount_ = 0;

@@ -1,11 +1,12 @@
 // Files as they come from recorders, phones and archives: cut mid-GOP, AVI
-// with B-frames, stream-copied cuts. Every frame must be the one a plain
+// with B-frames, stream-copied cuts, damaged data. Every frame must be the one a plain
 // sequential decode by the ffmpeg command line yields, and the count what
 // that decode yields.
 #include "Clips.h"
 #include "support/ClipMaker.h"
 
 #include "video/FfmpegMediaSource.h"
+#include "video/FrameIndex.h"
 #include "video/ScriptedMediaSource.h"
 
 #include <QFile>
@@ -45,10 +46,30 @@ std::vector<int64_t> decodedNumbers(const QString& path) {
     return numbers;
 }
 
-QString makeNumberedClip(const QString& name, int frames, const QStringList& encode) {
+// A numbered frame with film grain over it, so that frames cost as much as
+// in a real recording and a few kilobytes of damage hit only a few of them.
+QImage grainyFrame(int n, QSize size) {
+    QImage image = ScriptedMediaSource::makeFrame(n, size);
+    std::mt19937 grain(n);
+    for (int y = 0; y < size.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const int d = int(grain() % 41) - 20;
+            const QRgb p = row[x];
+            row[x] = qRgb(std::clamp(qRed(p) + d, 0, 255), std::clamp(qGreen(p) + d, 0, 255),
+                          std::clamp(qBlue(p) + d, 0, 255));
+        }
+    }
+    return image;
+}
+
+QString makeNumberedClip(const QString& name, int frames, const QStringList& encode,
+                         bool grainy = false) {
     const QString path = test::scratchFile(name);
     QString why;
-    EXPECT_TRUE(test::makeClip(path, frames, encode, &why, kSize)) << why.toStdString();
+    EXPECT_TRUE(test::makeClip(path, frames, encode, &why, kSize,
+                               grainy ? grainyFrame : std::function<QImage(int, QSize)>()))
+        << why.toStdString();
     return path;
 }
 
@@ -64,9 +85,38 @@ QString cutFront(const QString& from, const QString& name, double fraction, int 
     return out.fileName();
 }
 
-// Opens `path` and checks the count and sampled frames (the ends, random ones
-// and a forward run) against the command line's sequential decode.
-void expectSequentialFrames(const QString& path, const std::string& what) {
+// Overwrites `bytes` bytes of a copy of `from` at `fraction` of its length
+// with noise, as a scratched disc or a broken download leaves a file.
+QString damageCopy(const QString& from, const QString& name, double fraction, int bytes,
+                   unsigned seed) {
+    const QString path = test::scratchFile(name);
+    QFile::remove(path);
+    EXPECT_TRUE(QFile::copy(from, path));
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadWrite));
+    std::mt19937 random(seed);
+    QByteArray noise(bytes, 0);
+    for (char& c : noise)
+        c = char(random());
+    file.seek(qint64(file.size() * fraction));
+    file.write(noise);
+    return path;
+}
+
+// A frame the sequential decode shows broken: unreadable, or out of step
+// with its neighbours.
+bool brokenInDecode(const std::vector<int64_t>& reference, int64_t frame) {
+    const int64_t n = reference[frame];
+    return n < 0 || (frame > 0 && reference[frame - 1] != n - 1) ||
+           (frame + 1 < int64_t(reference.size()) && reference[frame + 1] != n + 1);
+}
+
+// Opens `path` and checks the count and sampled frames (the ends, random ones,
+// a forward run and `more`) against the command line's sequential decode.
+// With `damaged`, a frame may be refused as damaged where that decode shows
+// it broken.
+void expectSequentialFrames(const QString& path, const std::string& what,
+                            const std::vector<int64_t>& more = {}, bool damaged = false) {
     SCOPED_TRACE(what);
     const std::vector<int64_t> reference = decodedNumbers(path);
     ASSERT_GT(reference.size(), 20u);
@@ -83,8 +133,14 @@ void expectSequentialFrames(const QString& path, const std::string& what) {
         order.push_back(random() % count);
     for (int64_t frame = count / 3; frame < count / 3 + 12; ++frame)
         order.push_back(frame);
+    order.insert(order.end(), more.begin(), more.end());
     for (int64_t frame : order) {
-        ASSERT_TRUE(source.seek(frame, &error)) << "frame " << frame << ": " << error;
+        if (!source.seek(frame, &error)) {
+            ASSERT_TRUE(damaged && brokenInDecode(reference, frame))
+                << "frame " << frame << ": " << error;
+            EXPECT_NE(error.find("damaged"), std::string::npos) << error;
+            continue;
+        }
         EXPECT_EQ(shownNumber(source), reference[frame]) << "frame " << frame;
     }
 }
@@ -137,6 +193,65 @@ TEST(PackedAvi, KeyFramesWithoutTimesAreFoundSoSeeksStartAtTheNearestOne) {
             EXPECT_EQ(shownNumber(source), frame);
             EXPECT_EQ(source.demuxerSeeks() - seeksBefore, 1) << "frame " << frame;
         }
+    }
+}
+
+TEST(DamagedFiles, ADamagedStretchShiftsTheFramesAfterItAndItsOwnAreKnown) {
+    // 100 frames of 10 units, key frames every 20; container frames 40..44
+    // came out of the decode as 2 frames.
+    FrameIndex index(10);
+    for (int i = 0; i < 100; ++i)
+        index.addPacket(i * 10, i * 10, i % 20 == 0, i * 1000);
+    index.finish();
+    index.anchor(0);
+    index.addDamage(40, 5, 2);
+    EXPECT_EQ(index.count(), 97);
+    EXPECT_EQ(index.numberOf(390), 39);
+    EXPECT_EQ(index.numberOf(420), -1);
+    EXPECT_EQ(index.numberOf(450), 42);
+    EXPECT_EQ(index.numberOf(990), 96);
+    EXPECT_FALSE(index.isDamaged(39));
+    EXPECT_TRUE(index.isDamaged(40));
+    EXPECT_TRUE(index.isDamaged(41));
+    EXPECT_FALSE(index.isDamaged(42));
+    EXPECT_EQ(index.seekTimestamp(42), 450);
+    EXPECT_EQ(index.seekTimestamp(41), 400) << "a damaged frame is sought from its stretch";
+    // Key frames: 60 (container) is now 57; one inside a stretch is none.
+    EXPECT_TRUE(index.isKeyFrame(57));
+    EXPECT_FALSE(index.isKeyFrame(60));
+    EXPECT_EQ(index.keyFrameAt(60000), 57);
+    EXPECT_EQ(index.containerKeyFrameBefore(60), 40);
+    index.addDamage(60, 0, 3); // three frames the container never listed
+    EXPECT_EQ(index.count(), 100);
+    EXPECT_EQ(index.numberOf(600), 60);
+    EXPECT_TRUE(index.isDamaged(59));
+    EXPECT_FALSE(index.isKeyFrame(57)) << "frame 57 is now a damaged one";
+    EXPECT_TRUE(index.isKeyFrame(60));
+}
+
+TEST(DamagedFiles, FramesAfterOverwrittenBytesKeepTheNumbersASequentialDecodeGives) {
+    struct Kind {
+        const char* name;
+        QStringList encode;
+    };
+    const std::vector<Kind> kinds = {
+        {"grain.mp4", kX264 + QStringList{"-bf", "3", "-g", "50"}},
+        {"grain.ts", kX264 + QStringList{"-bf", "3", "-g", "50", "-f", "mpegts"}},
+        {"grain.avi", {"-c:v", "mpeg4", "-vtag", "DX50", "-bf", "2", "-g", "25", "-q:v", "4"}},
+        {"grain.vob", {"-c:v", "mpeg2video", "-bf", "2", "-g", "15", "-q:v", "4", "-f", "vob"}},
+    };
+    for (const Kind& kind : kinds) {
+        const QString clip = makeNumberedClip(kind.name, 250, kind.encode, true);
+        // Every frame around the damage, both ways, after the random ones.
+        std::vector<int64_t> around;
+        for (int64_t frame = 95; frame < 140; ++frame)
+            around.push_back(frame);
+        for (int64_t frame = 139; frame >= 95; frame -= 3)
+            around.push_back(frame);
+        const QString damaged =
+            damageCopy(clip, QString("damaged-") + kind.name, 0.45, 20 * 1024, 7);
+        expectSequentialFrames(damaged, std::string("20 KB overwritten in ") + kind.name, around,
+                               true);
     }
 }
 

@@ -53,8 +53,12 @@ public:
                                               summary.movieFrameHeight, rate_, &error);
         movie_.discard();
 
-        swf::SwfPreviewFacts facts{name,  summary.movieFrameWidth, summary.movieFrameHeight,
-                                   summary.frameCounter, rate_,    framesPerSlide_,
+        swf::SwfPreviewFacts facts{name,
+                                   summary.movieFrameWidth,
+                                   summary.movieFrameHeight,
+                                   summary.frameCounter,
+                                   rate_,
+                                   framesPerSlide_,
                                    framesPerFade_};
         if (!shell_.interactive()) {
             if (!written) {

@@ -85,10 +85,9 @@ uint16_t SwfMovie::addSlide(const QString& jpegPath, int x, int y, int boxWidth,
         start.moveY = top + height;
         start.fillStyle1Index = 2;
         define->records.push_back(start);
-        for (const auto& [vertical, delta] : {std::pair{false, -int64_t(width)},
-                                              std::pair{true, -int64_t(height)},
-                                              std::pair{false, int64_t(width)},
-                                              std::pair{true, int64_t(height)}}) {
+        for (const auto& [vertical, delta] :
+             {std::pair{false, -int64_t(width)}, std::pair{true, -int64_t(height)},
+              std::pair{false, int64_t(width)}, std::pair{true, int64_t(height)}}) {
             const std::vector<ShapeRecord> edges = StraightEdges(vertical, delta);
             define->records.insert(define->records.end(), edges.begin(), edges.end());
         }

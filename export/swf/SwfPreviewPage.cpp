@@ -84,10 +84,10 @@ QString SwfPreviewPageText(const SwfPreviewFacts& facts, const GallerySettings& 
     const QString heading = QStringLiteral("Preview of ") + name;
     return gallery::PageOpening(colours, heading, QStringLiteral("9px")) +
            QString::fromLatin1(kObjectOpening) + QString::fromLatin1(kPlayerDownload) +
-           gallery::FillTemplate(kObjectRest, {gallery::HtmlEscape(QStringLiteral("_") + fullPath),
-                                               number(facts.width), number(facts.height),
-                                               gallery::UrlEscape(name),
-                                               gallery::UrlEscape(name)}) +
+           gallery::FillTemplate(kObjectRest,
+                                 {gallery::HtmlEscape(QStringLiteral("_") + fullPath),
+                                  number(facts.width), number(facts.height),
+                                  gallery::UrlEscape(name), gallery::UrlEscape(name)}) +
            gallery::FillTemplate(kStatistics,
                                  {gallery::HtmlEscape(name), gallery::HtmlEscape(fullPath),
                                   number(facts.width), number(facts.height), number(facts.frames),

@@ -257,8 +257,7 @@ TEST(SwfRun, ARenderRunWritesAStillPerFrameAndMakesEachASlide) {
     const auto pictures = f.withCode(21);
     ASSERT_EQ(pictures.size(), 5u);
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(pictures[size_t(i)]->jpeg,
-                  contents(settings.exportFolder + "/" + stills[i]))
+        EXPECT_EQ(pictures[size_t(i)]->jpeg, contents(settings.exportFolder + "/" + stills[i]))
             << stills[i].toStdString();
     EXPECT_EQ(dialogs.get()->texts(), QStringList{confirmation(settings.exportFileName)});
 }
@@ -335,8 +334,8 @@ TEST_F(SwfBatch, StoredSlideshowSettingsWithTheCommandLineOverThem) {
     stored.WriteSetting("cbCrossfade.Checked", 0);
     ASSERT_TRUE(stored.Save());
 
-    test::ToolRun r = run({"-q", "--export", "swf", "--frames", "0-1", "--out-file", "a.swf",
-                           "clip.mp4"});
+    test::ToolRun r =
+        run({"-q", "--export", "swf", "--frames", "0-1", "--out-file", "a.swf", "clip.mp4"});
     ASSERT_EQ(r.exitCode, 0) << r.err.constData();
     rd::File f = read("a.swf");
     EXPECT_EQ(f.rate, 12);
@@ -356,8 +355,8 @@ TEST_F(SwfBatch, StoredSlideshowSettingsWithTheCommandLineOverThem) {
 }
 
 TEST_F(SwfBatch, AMovieThatCannotBeWrittenExits1WithTheReason) {
-    const test::ToolRun r = run({"-q", "--export", "swf", "--frames", "0-1", "--out-file",
-                                 "missing/show.swf", "clip.mp4"});
+    const test::ToolRun r = run(
+        {"-q", "--export", "swf", "--frames", "0-1", "--out-file", "missing/show.swf", "clip.mp4"});
     EXPECT_EQ(r.exitCode, 1);
     ASSERT_EQ(r.errLines().size(), 1) << r.err.constData();
     EXPECT_TRUE(r.errLines()[0].contains("missing/show.swf")) << r.err.constData();
@@ -365,10 +364,9 @@ TEST_F(SwfBatch, AMovieThatCannotBeWrittenExits1WithTheReason) {
 }
 
 TEST(SwfCommandLine, OptionsAreCheckedAndDocumented) {
-    const batch::ParseResult good =
-        batch::ParseCommandLine({"--export", "swf", "--swf-frames-per-slide", "9999",
-                                 "--swf-fade", "1", "--swf-rate", "30", "--no-crossfade",
-                                 "--preview-page", "a.mp4"});
+    const batch::ParseResult good = batch::ParseCommandLine(
+        {"--export", "swf", "--swf-frames-per-slide", "9999", "--swf-fade", "1", "--swf-rate", "30",
+         "--no-crossfade", "--preview-page", "a.mp4"});
     ASSERT_TRUE(good.ok()) << good.error.toStdString();
     RenderSettings s;
     batch::ApplyOverrides(good.options, s);
@@ -391,8 +389,8 @@ TEST(SwfCommandLine, OptionsAreCheckedAndDocumented) {
     QFile manFile(QStringLiteral(STILLORA_SOURCE_DIR "/docs/stillora-batch.1"));
     ASSERT_TRUE(manFile.open(QIODevice::ReadOnly));
     const QString man = QString::fromUtf8(manFile.readAll()).replace("\\-", "-");
-    for (const char* option : {"--export swf", "--swf-frames-per-slide", "--swf-fade",
-                               "--swf-rate", "--no-crossfade", "--preview-page"}) {
+    for (const char* option : {"--export swf", "--swf-frames-per-slide", "--swf-fade", "--swf-rate",
+                               "--no-crossfade", "--preview-page"}) {
         EXPECT_TRUE(batch::HelpText().contains(option)) << option;
         EXPECT_TRUE(man.contains(option)) << option;
     }

@@ -111,8 +111,8 @@ QString describe(const rd::Tag& t) {
         QString s = QString("place %1 depth %2").arg(t.flags, 2, 16, QChar('0')).arg(t.depth);
         if (t.flags & 0x02) s += QString(" char %1").arg(t.character);
         if (t.matrix) {
-            const bool identity = !t.matrix->hasScale && t.matrix->translateX == 0 &&
-                                  t.matrix->translateY == 0;
+            const bool identity =
+                !t.matrix->hasScale && t.matrix->translateX == 0 && t.matrix->translateY == 0;
             s += identity ? " identity" : " matrix";
         }
         if (t.cx) {
@@ -186,7 +186,8 @@ TEST(SwfMovie, OneCrossfadedSlideGives209FramesAndEndsOpaqueThenFadesToBlack) {
     const QString still = d.add();
     d.finish();
     EXPECT_TRUE(d.shell.errors.isEmpty()) << d.shell.errors.join('\n').toStdString();
-    EXPECT_EQ(d.shell.written, QStringList{QFileInfo(d.settings.exportFileName).absoluteFilePath()});
+    EXPECT_EQ(d.shell.written,
+              QStringList{QFileInfo(d.settings.exportFileName).absoluteFilePath()});
 
     const rd::File f = d.read();
     EXPECT_EQ(f.version, 4);
@@ -274,10 +275,9 @@ TEST(SwfMovie, WithoutCrossfadeSlidesArePlacedAtOnceButTheClosingFadeStays) {
     d.finish();
     const rd::File f = d.read();
     EXPECT_EQ(f.frameCount, 30 + 5 + 5 + 4 + 5);
-    QStringList expected{"background 0 0 0", frames(30),  "jpeg 1",
-                         "shape 2",          "place 02 depth 0 char 2",
-                         frames(5),          "jpeg 3",    "shape 4",
-                         "place 02 depth 1 char 4",       frames(5),
+    QStringList expected{"background 0 0 0", frames(30), "jpeg 1", "shape 2",
+                         "place 02 depth 0 char 2", frames(5), "jpeg 3", "shape 4",
+                         "place 02 depth 1 char 4", frames(5),
                          // The slide under the last one goes, then the last fades out.
                          "remove 0"};
     expected << fadeOut(1, 4);
@@ -337,11 +337,16 @@ TEST(SwfMovie, AMissingStillDefinesNothingButKeepsItsFrames) {
     const rd::File f = d.read();
     EXPECT_EQ(f.frameCount, 30 + 2 * (2 + 2) + 3 + 2);
     // The fade and the placement refer to character 0: moves on an empty depth.
-    QStringList expected{"background 0 0 0",         frames(30),
-                         "place 0d depth 0 identity alpha 0", "frame",
-                         "place 09 depth 0 alpha 85",  "frame",
-                         "place 09 depth 0 alpha 256", frames(2),
-                         "jpeg 1",                     "shape 2"};
+    QStringList expected{"background 0 0 0",
+                         frames(30),
+                         "place 0d depth 0 identity alpha 0",
+                         "frame",
+                         "place 09 depth 0 alpha 85",
+                         "frame",
+                         "place 09 depth 0 alpha 256",
+                         frames(2),
+                         "jpeg 1",
+                         "shape 2"};
     expected << fadeIn(1, 2, 3) << "place 09 depth 1 alpha 256" << frames(2);
     // Only depth 1 holds a slide: nothing is removed and it fades itself.
     expected << fadeOut(1, 3);
@@ -479,7 +484,8 @@ TEST(SwfMovie, AFailedWriteLeavesNoPartOfTheMovieBehind) {
     d.finish();
     EXPECT_EQ(d.shell.errors.size(), 1);
     EXPECT_TRUE(d.shell.written.isEmpty());
-    EXPECT_EQ(QDir(d.dir.path()).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot),
+    EXPECT_EQ(QDir(d.dir.path())
+                  .entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot),
               (QStringList{"show.swf", "still0.jpg"}));
     EXPECT_TRUE(QFileInfo(d.dir.file("show.swf")).isDir());
 

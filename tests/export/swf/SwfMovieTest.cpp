@@ -494,3 +494,13 @@ TEST(SwfMovie, AFailedWriteLeavesNoPartOfTheMovieBehind) {
     reset.begin();
     EXPECT_TRUE(reset.writeFile(d.dir.file("reset.swf"), 1, 1, 1, nullptr));
 }
+
+TEST(SwfMovie, AMovieLongerThanTheCountFieldSaysTheLargestCountInsteadOfWrapping) {
+    swf::SwfMovie movie;
+    movie.begin();
+    movie.addEmptyFrames(65536 + 10);
+    const QByteArray file = movie.encode(320, 240, 30);
+    // Header: signature, version, length, 9 bytes of frame size, rate, count.
+    EXPECT_EQ(uchar(file[19]) | (uchar(file[20]) << 8), 65535);
+    EXPECT_EQ(movie.frameCount(), 65546);
+}

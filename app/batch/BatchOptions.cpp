@@ -314,8 +314,9 @@ ParseResult ParseCommandLine(const QStringList& arguments) {
              !(o.exportKind == 2 && o.movieKind == 0))
         error = QStringLiteral("--swf-frames-per-slide, --swf-fade, --swf-rate, --no-crossfade "
                                "and --preview-page apply to --export swf");
-    else if (o.exportKind == 2 && o.movieKind == 0 && o.videos.size() > 1)
-        error = QStringLiteral("--export swf makes one movie: give one video per run");
+    else if (o.exportKind == 2 && o.movieKind == 0 && o.videos.size() > 1 && o.jobs > 1)
+        // The movies' character identifiers are counted program-wide.
+        error = QStringLiteral("--export swf makes one movie at a time: leave --jobs at 1");
     else if (o.videos.isEmpty() && !o.listPlugins && !o.listCodecs)
         error = QStringLiteral("no video given (see --help)");
     return parsed;

@@ -363,6 +363,20 @@ TEST_F(SwfBatch, AMovieThatCannotBeWrittenExits1WithTheReason) {
     EXPECT_TRUE(r.outLines().isEmpty());
 }
 
+TEST_F(SwfBatch, EachOfTwoVideosGetsAMovieOfItsOwnWithIdentifiersFrom1) {
+    ASSERT_TRUE(QFile::copy(dir_.file("clip.mp4"), dir_.file("second.mp4")));
+    const test::ToolRun r =
+        run({"-q", "--export", "swf", "--frames", "0-1", "clip.mp4", "second.mp4"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.constData();
+    EXPECT_EQ(r.outLines().size(), 2);
+    for (const char* movie : {"clip.mp4_EXPORT.swf", "second.mp4_EXPORT.swf"}) {
+        std::vector<int> ids;
+        for (const rd::Tag& t : read(movie).tags)
+            if (t.code == 21 || t.code == 2) ids.push_back(t.id);
+        EXPECT_EQ(ids, (std::vector<int>{1, 2, 3, 4})) << movie;
+    }
+}
+
 TEST(SwfCommandLine, OptionsAreCheckedAndDocumented) {
     const batch::ParseResult good = batch::ParseCommandLine(
         {"--export", "swf", "--swf-frames-per-slide", "9999", "--swf-fade", "1", "--swf-rate", "30",
@@ -382,7 +396,7 @@ TEST(SwfCommandLine, OptionsAreCheckedAndDocumented) {
           QStringList{"--export", "swf", "--swf-rate", "31", "a.mp4"},
           QStringList{"--export", "avi", "--no-crossfade", "a.mp4"},
           QStringList{"--swf-rate", "5", "a.mp4"},
-          QStringList{"--export", "swf", "a.mp4", "b.mp4"}}) {
+          QStringList{"--export", "swf", "--jobs", "2", "a.mp4", "b.mp4"}}) {
         EXPECT_FALSE(batch::ParseCommandLine(args).ok()) << args.join(' ').toStdString();
     }
 

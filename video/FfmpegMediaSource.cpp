@@ -1,6 +1,7 @@
 #include "video/FfmpegMediaSource.h"
 
 #include "video/CaptureDevices.h"
+#include "video/DisplayRotation.h"
 #include "video/DvdTitle.h"
 #include "video/PacketCheck.h"
 
@@ -143,7 +144,7 @@ bool FfmpegMediaSource::finishOpen(SourceKind kind, std::string* error) {
     open_ = true;
     state_ = MediaState::Stopped;
     present(0, false);
-    if (size_.isEmpty()) size_ = QSize(current_->width, current_->height);
+    if (size_.isEmpty()) size_ = uprightSize(current_->width, current_->height);
     return true;
 }
 
@@ -252,7 +253,12 @@ bool FfmpegMediaSource::openInput(const std::string& url, const char* format, st
     if (rate.num <= 0 || rate.den <= 0) rate = AVRational{25, 1};
     frameDuration_ = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), stream->time_base));
     timeBase_ = av_q2d(stream->time_base);
-    size_ = QSize(stream->codecpar->width, stream->codecpar->height);
+    // Pictures come out upright, as players show them.
+    {
+        std::lock_guard<std::mutex> lock(frameLock_);
+        converter_.setRotation(displayRotation(*stream));
+    }
+    size_ = uprightSize(stream->codecpar->width, stream->codecpar->height);
     url_ = url;
     inputFormat_ = format ? format : "";
     resetDecoder();
@@ -859,6 +865,11 @@ void FfmpegMediaSource::deliverCurrent() {
         if (!image.isNull()) callback_(image, number);
     }
     if (notifier_) notifier_();
+}
+
+QSize FfmpegMediaSource::uprightSize(int width, int height) const {
+    const QSize size(width, height);
+    return converter_.rotation() % 180 ? size.transposed() : size;
 }
 
 void FfmpegMediaSource::convertCurrent() {

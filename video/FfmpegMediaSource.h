@@ -114,6 +114,7 @@ private:
     Reach decodeUntil(int64_t target, Start start);
     void present(int64_t number, bool deliver);
     void convertCurrent(); // call with frameLock_ held
+    QSize uprightSize(int width, int height) const;
     void deliverCurrent();
     void playLoop();
     void stopWorker();

@@ -1,5 +1,7 @@
 #include "video/FrameConverter.h"
 
+#include <algorithm>
+
 extern "C" {
 #include <libavutil/frame.h>
 #include <libavutil/pixdesc.h>
@@ -60,7 +62,57 @@ FrameConverter::~FrameConverter() {
     sws_freeContext(context_);
 }
 
+namespace {
+
+// Writes `from` turned clockwise by `degrees` into `to` (of the turned size),
+// in tiles so that both images are walked through the cache.
+void turn(const QImage& from, QImage& to, int degrees) {
+    constexpr int kTile = 64;
+    const int w = from.width(), h = from.height();
+    const auto* src = reinterpret_cast<const QRgb*>(from.constBits());
+    const qsizetype srcStride = from.bytesPerLine() / 4;
+    for (int ty = 0; ty < to.height(); ty += kTile) {
+        for (int tx = 0; tx < to.width(); tx += kTile) {
+            const int yEnd = std::min(ty + kTile, to.height());
+            const int xEnd = std::min(tx + kTile, to.width());
+            for (int y = ty; y < yEnd; ++y) {
+                auto* row = reinterpret_cast<QRgb*>(to.scanLine(y));
+                for (int x = tx; x < xEnd; ++x) {
+                    int sx, sy;
+                    if (degrees == 90) {
+                        sx = y;
+                        sy = h - 1 - x;
+                    } else if (degrees == 270) {
+                        sx = w - 1 - y;
+                        sy = x;
+                    } else {
+                        sx = w - 1 - x;
+                        sy = h - 1 - y;
+                    }
+                    row[x] = src[sy * srcStride + sx];
+                }
+            }
+        }
+    }
+}
+
+} // namespace
+
 QImage FrameConverter::convert(const AVFrame& frame, QImage reuse) {
+    if (rotation_ != 90 && rotation_ != 180 && rotation_ != 270)
+        return convertUpright(frame, std::move(reuse));
+    unturned_ = convertUpright(frame, std::move(unturned_));
+    if (unturned_.isNull()) return {};
+    const QSize size = rotation_ == 180 ? unturned_.size() : unturned_.size().transposed();
+    QImage image = std::move(reuse);
+    if (image.size() != size || image.format() != QImage::Format_RGB32 || !image.isDetached())
+        image = QImage(size, QImage::Format_RGB32);
+    if (image.isNull()) return {};
+    turn(unturned_, image, rotation_);
+    return image;
+}
+
+QImage FrameConverter::convertUpright(const AVFrame& frame, QImage reuse) {
     if (frame.width <= 0 || frame.height <= 0 || frame.format < 0) return {};
     bool fullRange = frame.color_range == AVCOL_RANGE_JPEG;
     const AVPixelFormat format = plainFormat(static_cast<AVPixelFormat>(frame.format), &fullRange);

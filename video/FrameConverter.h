@@ -24,7 +24,16 @@ public:
     // than the conversion itself.
     QImage convert(const AVFrame& frame, QImage reuse = QImage());
 
+    // Clockwise quarter turn (0, 90, 180, 270) applied to every converted
+    // frame, so that pictures come out upright; 90 and 270 swap the size.
+    void setRotation(int degrees) { rotation_ = degrees; }
+    int rotation() const { return rotation_; }
+
 private:
+    QImage convertUpright(const AVFrame& frame, QImage reuse);
+    int rotation_ = 0;
+    QImage unturned_; // the frame before its turn, kept for the next one
+
     SwsContext* context_ = nullptr;
     int width_ = 0, height_ = 0, format_ = -1, matrix_ = -1, fullRange_ = -1;
 };

@@ -1,6 +1,7 @@
 #include "video/MediaInfo.h"
 
 #include "video/CodecNames.h"
+#include "video/DisplayRotation.h"
 #include "video/DvdTitle.h"
 
 extern "C" {
@@ -153,6 +154,7 @@ MediaStreamInfo videoStream(const AVFormatContext* context, const AVStream* stre
     info.width = codec->width;
     info.height = codec->height;
     info.bitsPerPixel = bitsPerPixel(codec);
+    info.rotation = displayRotation(*stream);
     AVRational rate = stream->avg_frame_rate;
     if (rate.num <= 0 || rate.den <= 0) rate = stream->r_frame_rate;
     // A bitmap header stores the rate as whole 100 ns units per frame.
@@ -323,6 +325,8 @@ QString streamDescription(const MediaStreamInfo& stream, double lengthSeconds) {
                     .arg(stream.height)
                     .arg(stream.bitsPerPixel)
                     .arg(fixed(lengthSeconds * fps, 0), formatNumber(fps), codec);
+        if (stream.rotation != 0)
+            text += QStringLiteral(", shown turned %1\u00B0 clockwise").arg(stream.rotation);
         break;
     }
     case MediaStreamInfo::Format::WaveFormat: {

@@ -46,6 +46,9 @@ struct MediaStreamInfo {
     int bitsPerPixel = 0;
     int64_t averageTimePerFrame = 0; // 100 ns units; 0 when the rate is unknown
     uint32_t compression = 0;        // four-character code
+    // Clockwise degrees the pictures are turned by to show them upright
+    // (a phone's display matrix); the size above is the stored one.
+    int rotation = 0;
 
     // Audio.
     uint16_t formatTag = 0;

@@ -7,6 +7,7 @@
 
 #include "video/FfmpegMediaSource.h"
 #include "video/FrameIndex.h"
+#include "video/MediaInfo.h"
 #include "video/ScriptedMediaSource.h"
 
 #include <QFile>
@@ -28,22 +29,39 @@ int64_t shownNumber(MediaSource& source) {
     return ScriptedMediaSource::readNumber(image);
 }
 
-// The numbers in the pictures of a sequential decode of `path`.
-std::vector<int64_t> decodedNumbers(const QString& path) {
+// The pictures of a sequential decode of `path` by the command line, which
+// turns them upright as players do; `size` is the size they come out at.
+std::vector<QImage> decodedPictures(const QString& path, QSize size = kSize) {
     QProcess process;
     process.start("ffmpeg", {"-nostdin", "-v", "quiet", "-i", path, "-map", "0:v:0", "-fps_mode",
                              "passthrough", "-f", "rawvideo", "-pix_fmt", "bgra", "-s",
-                             QString("%1x%2").arg(kSize.width()).arg(kSize.height()), "-"});
+                             QString("%1x%2").arg(size.width()).arg(size.height()), "-"});
     process.waitForFinished(60000);
     const QByteArray data = process.readAllStandardOutput();
-    const int frameBytes = kSize.width() * kSize.height() * 4;
+    const int frameBytes = size.width() * size.height() * 4;
+    std::vector<QImage> pictures;
+    for (int at = 0; at + frameBytes <= data.size(); at += frameBytes)
+        pictures.push_back(QImage(reinterpret_cast<const uchar*>(data.constData() + at),
+                                  size.width(), size.height(), QImage::Format_RGB32)
+                               .copy());
+    return pictures;
+}
+
+// The numbers in the pictures of a sequential decode of `path`.
+std::vector<int64_t> decodedNumbers(const QString& path) {
     std::vector<int64_t> numbers;
-    for (int at = 0; at + frameBytes <= data.size(); at += frameBytes) {
-        const QImage image(reinterpret_cast<const uchar*>(data.constData() + at), kSize.width(),
-                           kSize.height(), QImage::Format_RGB32);
-        numbers.push_back(ScriptedMediaSource::readNumber(image));
-    }
+    for (const QImage& picture : decodedPictures(path))
+        numbers.push_back(ScriptedMediaSource::readNumber(picture));
     return numbers;
+}
+
+// Mean difference of the grey levels of two pictures of one size.
+double meanGreyDifference(const QImage& a, const QImage& b) {
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            sum += std::abs(qGray(a.pixel(x, y)) - qGray(b.pixel(x, y)));
+    return sum / (double(a.width()) * a.height());
 }
 
 // A numbered frame with film grain over it, so that frames cost as much as
@@ -194,6 +212,43 @@ TEST(PackedAvi, KeyFramesWithoutTimesAreFoundSoSeeksStartAtTheNearestOne) {
             EXPECT_EQ(source.demuxerSeeks() - seeksBefore, 1) << "frame " << frame;
         }
     }
+}
+
+TEST(Rotation, PhoneVideosComeOutUprightWithTheTurnedSizeAndTheBoxSaysSo) {
+    const QString plain = makeNumberedClip("upright.mp4", 30, kX264);
+    // The container's tag turns the picture counter-clockwise by its angle.
+    for (int tag : {90, 180, 270}) {
+        SCOPED_TRACE(tag);
+        const int clockwise = (360 - tag) % 360;
+        const QString path = test::scratchFile(QString("turned%1.mp4").arg(tag));
+        ASSERT_TRUE(test::runFfmpeg(
+            {"-i", plain, "-c", "copy", "-metadata:s:v:0", QString("rotate=%1").arg(tag), path}));
+        const QSize upright = tag == 180 ? kSize : kSize.transposed();
+        const std::vector<QImage> reference = decodedPictures(path, upright);
+        ASSERT_EQ(reference.size(), 30u);
+
+        FfmpegMediaSource source;
+        std::string error;
+        ASSERT_TRUE(source.open(SourceKind::File, path.toStdString(), &error)) << error;
+        EXPECT_EQ(source.frameSize(), upright);
+        for (int64_t frame : {0, 17, 29, 3}) {
+            ASSERT_TRUE(source.seek(frame, &error)) << error;
+            QImage still;
+            ASSERT_TRUE(source.grab(still));
+            ASSERT_EQ(still.size(), upright);
+            EXPECT_LT(meanGreyDifference(still, reference[frame]), 6.0) << "frame " << frame;
+            // Turned back, the still is the numbered picture that was encoded.
+            const QImage back = still.transformed(QTransform().rotate(-clockwise));
+            EXPECT_EQ(ScriptedMediaSource::readNumber(back), frame);
+        }
+        // The stored size stays in the line; the turn follows the codec.
+        const QString info = mediaInfo(path);
+        EXPECT_TRUE(info.contains("Video format: 320 x 240, ")) << info.toStdString();
+        EXPECT_TRUE(info.contains(QString("(MPEG-4 AVC), shown turned %1\u00B0 clockwise\r\n")
+                                      .arg(clockwise)))
+            << info.toStdString();
+    }
+    EXPECT_FALSE(mediaInfo(plain).contains("turned"));
 }
 
 TEST(DamagedFiles, ADamagedStretchShiftsTheFramesAfterItAndItsOwnAreKnown) {

@@ -3,11 +3,14 @@
 #include "app/Application.h"
 #include "app/MainWindow.h"
 #include "app/settings/SettingsStore.h"
+#include "video/MediaLog.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // The media libraries write nothing to the terminal behind the window.
+    stillora::installMediaLog();
     stillora::SetupApplication();
     stillora::SettingsStore settings;
     stillora::TfrmMain window(stillora::createMediaSource(), &settings);

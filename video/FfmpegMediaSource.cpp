@@ -3,6 +3,7 @@
 #include "video/CaptureDevices.h"
 #include "video/DisplayRotation.h"
 #include "video/DvdTitle.h"
+#include "video/MediaLog.h"
 #include "video/PacketCheck.h"
 
 extern "C" {
@@ -51,7 +52,9 @@ int64_t toIndexTime(int64_t t) {
 
 } // namespace
 
-FfmpegMediaSource::FfmpegMediaSource() : current_(av_frame_alloc()) {}
+FfmpegMediaSource::FfmpegMediaSource() : current_(av_frame_alloc()) {
+    installMediaLog();
+}
 
 FfmpegMediaSource::~FfmpegMediaSource() {
     close();
@@ -634,6 +637,7 @@ void FfmpegMediaSource::resetDecoder() {
     pendingPacket_ = false;
     inputEnded_ = false;
     decoderEnded_ = false;
+    failuresInARow_ = 0;
     lastTsKnown_ = false;
     lastNumber_ = -1;
     atStart_ = false;
@@ -644,6 +648,7 @@ int FfmpegMediaSource::decodeNext(int64_t* number) {
         if (decoderEnded_) return 0;
         int result = avcodec_receive_frame(codec_, decoded_);
         if (result == 0) {
+            failuresInARow_ = 0;
             // The packet's own presentation time travels with the frame and
             // is exact when present. Without it the decoder's guess only
             // places the first frame after a seek; the next ones are counted.
@@ -692,8 +697,15 @@ int FfmpegMediaSource::decodeNext(int64_t* number) {
             return 0;
         }
         if (result != AVERROR(EAGAIN)) {
-            decoderEnded_ = true; // the decoder cannot go on
-            return 0;
+            // A frame that failed to decode (damaged data, reported late by
+            // frame threads) is skipped, as a sequential decode skips it;
+            // only a decoder that fails on and on has ended.
+            constexpr int kMaxFailuresInARow = 64;
+            if (++failuresInARow_ > kMaxFailuresInARow) {
+                decoderEnded_ = true;
+                return 0;
+            }
+            continue;
         }
         if (inputEnded_) {
             decoderEnded_ = true;
@@ -894,6 +906,24 @@ bool FfmpegMediaSource::grab(QImage& out) {
 int64_t FfmpegMediaSource::currentFrame() {
     std::lock_guard<std::mutex> lock(frameLock_);
     return open_ ? currentNumber_ : 0;
+}
+
+std::string FfmpegMediaSource::notice() const {
+    if (!open_ || !index_.hasDamage()) return {};
+    const auto stretches = index_.damagedFrames();
+    if (stretches.empty()) return {};
+    constexpr size_t kNamed = 3;
+    std::string text = "The video is damaged: ";
+    for (size_t i = 0; i < stretches.size() && i < kNamed; ++i) {
+        const auto [first, frames] = stretches[i];
+        if (i > 0) text += i + 1 == stretches.size() ? " and " : ", ";
+        text += frames == 1 ? "frame " + std::to_string(first)
+                            : "frames " + std::to_string(first) + " to " +
+                                  std::to_string(first + frames - 1);
+    }
+    if (stretches.size() > kNamed)
+        text += " and " + std::to_string(stretches.size() - kNamed) + " more stretches";
+    return text + " cannot be shown.";
 }
 
 int64_t FfmpegMediaSource::frameCount() {

@@ -52,6 +52,7 @@ public:
     void setStopFrame(int64_t frame) override { stopFrame_ = frame; }
     bool grab(QImage& out) override;
     QSize frameSize() const override { return size_; }
+    std::string notice() const override;
     void setFrameCallback(FrameCallback callback) override;
     void setFrameNotifier(std::function<void()> notifier) override;
     std::vector<CaptureDevice> captureDevices() override;
@@ -133,6 +134,7 @@ private:
     bool pendingPacket_ = false;
     bool inputEnded_ = false;
     bool decoderEnded_ = false;
+    int failuresInARow_ = 0; // frames the decoder failed on since its last picture
     int64_t lastTs_ = 0;
     bool lastTsKnown_ = false;
     int64_t lastNumber_ = -1; // number of the frame the decoder yielded last; -1 unknown

@@ -159,6 +159,16 @@ int64_t FrameIndex::toContainerNumber(int64_t number, bool* damaged) const {
     return number - shift;
 }
 
+std::vector<std::pair<int64_t, int64_t>> FrameIndex::damagedFrames() const {
+    std::vector<std::pair<int64_t, int64_t>> frames;
+    int64_t shift = 0;
+    for (const Damage& d : damage_) {
+        if (d.yielded > 0) frames.emplace_back(d.first + shift, d.yielded);
+        shift += d.yielded - d.promised;
+    }
+    return frames;
+}
+
 bool FrameIndex::isDamaged(int64_t number) const {
     bool damaged = false;
     if (!damage_.empty()) toContainerNumber(number, &damaged);

@@ -74,6 +74,9 @@ public:
     // True for a frame (decode number) inside a damaged stretch.
     bool isDamaged(int64_t number) const;
     bool hasDamage() const { return !damage_.empty(); }
+    // The damaged stretches as (first frame, frames) in decode numbers;
+    // stretches the decode yielded no frame for are left out.
+    std::vector<std::pair<int64_t, int64_t>> damagedFrames() const;
     // The container number of the last key frame before `containerNumber`,
     // or -1 when there is none.
     int64_t containerKeyFrameBefore(int64_t containerNumber) const;

@@ -3,6 +3,7 @@
 #include "video/CodecNames.h"
 #include "video/DisplayRotation.h"
 #include "video/DvdTitle.h"
+#include "video/MediaLog.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -214,6 +215,7 @@ struct InputCloser {
 std::optional<MediaProbe> probeMedia(const QString& path) {
     // Only regular files: a pipe or a device could block the probe for ever.
     if (path.isEmpty() || !QFileInfo(path).isFile()) return std::nullopt;
+    installMediaLog();
 
     AVDictionary* options = nullptr;
     av_dict_set(&options, "protocol_whitelist", "file", 0);

@@ -82,8 +82,13 @@ public:
     // null image when no frame has been decoded yet.
     virtual bool grab(QImage& out) = 0;
 
-    // Size of the video frames; empty while unknown.
+    // Size of the video frames, as they are shown (upright); empty while unknown.
     virtual QSize frameSize() const = 0;
+
+    // What the user should hear of about the open source although it opened,
+    // in a sentence (such as which frames damaged data makes unusable);
+    // empty when there is nothing to say.
+    virtual std::string notice() const { return {}; }
 
     // Called on the decoding thread for every frame presented while running
     // (the sample grabber's per-frame handler). `frame` is valid only for the

@@ -280,6 +280,8 @@ ParseResult ParseCommandLine(const QStringList& arguments) {
             flag(o.dryRun);
         } else if (name == QLatin1String("--quiet") || name == QLatin1String("-q")) {
             flag(o.quiet);
+        } else if (name == QLatin1String("--verbose") || name == QLatin1String("-v")) {
+            flag(o.verbose);
         } else if (name == QLatin1String("--list-plugins")) {
             flag(o.listPlugins);
         } else {
@@ -405,6 +407,8 @@ Other:
   --list-codecs       list the codecs an avi export can use: encoder name,
                       FourCC and description
   -q, --quiet         no progress on standard error
+  -v, --verbose       also show the media libraries' own messages (decoder
+                      complaints about damaged data, for one)
   -h, --help          show this text
   --version           show the version
 

@@ -75,6 +75,7 @@ struct BatchOptions {
     bool keepGoing = false;
     bool dryRun = false;
     bool quiet = false;
+    bool verbose = false; // --verbose: the media libraries' own messages too
     bool listPlugins = false;
     bool listCodecs = false;
     bool help = false;

@@ -249,6 +249,9 @@ bool BatchRenderer::openMedia(Job& job, QString* problem) {
         job.media.reset();
         return false;
     }
+    const std::string notice = job.media->notice();
+    if (!notice.empty())
+        report(QStringLiteral("%1: %2").arg(job.video, QString::fromStdString(notice)));
     return true;
 }
 

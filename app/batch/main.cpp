@@ -10,6 +10,7 @@
 #include "app/settings/SettingsTable.h"
 #include "export/avi/AviCodecs.h"
 #include "pluginhost/PluginLoader.h"
+#include "video/MediaLog.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -86,6 +87,12 @@ int main(int argc, char** argv) {
     QGuiApplication app(qtArgc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("Stillora"));
     installStopHandlers();
+    // The media libraries' own lines only on request, marked as theirs.
+    installMediaLog();
+    if (options.verbose)
+        setMediaLogSink(
+            [](const std::string& line) { std::fprintf(stderr, "media: %s\n", line.c_str()); },
+            MediaLogLevel::Info);
 
     PluginTable plugins;
     const QString pluginFolder =

@@ -151,7 +151,7 @@ TEST(CommandLine, EveryOptionIsDocumented) {
                               "--digits",       "--skip",         "--format",
                               "--quality",      "--safe-seek",    "--overwrite",
                               "--keep-going",   "--settings",     "--dry-run",
-                              "--list-plugins", "--quiet",        "--help",
+                              "--list-plugins", "--quiet",        "--verbose",      "--help",
                               "--version",      "--avi-codec",    "--avi-rate",
                               "--list-codecs",  "--gif-delay",    "--gif-loop",
                               "--video-rate",   "--video-hold",   "--video-quality"};

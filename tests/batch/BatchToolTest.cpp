@@ -10,6 +10,7 @@
 #include "render/RenderRun.h"
 #include "selection/SelectionFile.h"
 #include "selection/SelectionTree.h"
+#include "support/ClipMaker.h"
 #include "support/DvdMaker.h"
 #include "support/TestDirs.h"
 #include "video/MediaSource.h"
@@ -252,6 +253,57 @@ TEST_F(BatchTool, ADvdFolderItsIfoOrItsImageGiveTheTitlesExactFrames) {
     EXPECT_EQ(none.exitCode, 2);
     EXPECT_TRUE(none.err.contains("The specified DVD volume to be played does not exist."))
         << none.err.toStdString();
+}
+
+TEST_F(BatchTool, TheMediaLibrariesSpeakOnlyWithVerbose) {
+    // A clip with grain, so that its frames are large; noise over the middle
+    // of its data makes the decoder complain.
+    const QString clip = dir_.file("grain.mp4");
+    QString why;
+    ASSERT_TRUE(test::makeClip(
+        clip, 40, {"-c:v", "libx264", "-g", "12", "-pix_fmt", "yuv420p"}, &why, QSize(160, 120),
+        [](int n, QSize size) {
+            QImage image = ScriptedMediaSource::makeFrame(n, size);
+            for (int y = 0; y < size.height(); ++y)
+                for (int x = 0; x < size.width(); ++x) {
+                    const int d = ((x * 7919 + y * 104729 + n * 31) % 41) - 20;
+                    const QRgb p = image.pixel(x, y);
+                    image.setPixel(x, y, qRgb(std::clamp(qRed(p) + d, 0, 255),
+                                              std::clamp(qGreen(p) + d, 0, 255),
+                                              std::clamp(qBlue(p) + d, 0, 255)));
+                }
+            return image;
+        }))
+        << why.toStdString();
+    {
+        QFile file(clip);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.seek(file.size() * 45 / 100);
+        QByteArray noise(8 * 1024, 0);
+        for (int i = 0; i < noise.size(); ++i)
+            noise[i] = char((i * 7919) ^ (i >> 3) ^ 0x5A);
+        file.write(noise);
+    }
+    auto mediaLines = [](const test::ToolRun& r) {
+        QStringList lines;
+        for (const QString& line : r.errLines())
+            if (line.startsWith("media: ") || line.contains(" @ 0x")) lines << line;
+        return lines;
+    };
+    const QStringList plain = {"--frames", "0-2", "--out", "plain", clip};
+    const test::ToolRun quiet = run(plain);
+    EXPECT_EQ(mediaLines(quiet), QStringList()) << quiet.err.toStdString();
+    // The damage is named in the tool's own words.
+    EXPECT_TRUE(quiet.err.contains("grain.mp4: The video is damaged: frame"))
+        << quiet.err.toStdString();
+    EXPECT_EQ(quiet.exitCode, 0) << quiet.err.toStdString();
+
+    const test::ToolRun verbose =
+        run({"--verbose", "--frames", "0-2", "--out", "verbose", clip});
+    const QStringList lines = mediaLines(verbose);
+    EXPECT_FALSE(lines.isEmpty()) << verbose.err.toStdString();
+    for (const QString& line : lines)
+        EXPECT_TRUE(line.startsWith("media: ")) << line.toStdString();
 }
 
 TEST_F(BatchTool, DryRunListsTheNamesAndWritesNothing) {

@@ -8,6 +8,7 @@
 #include "video/FfmpegMediaSource.h"
 #include "video/FrameIndex.h"
 #include "video/MediaInfo.h"
+#include "video/MediaLog.h"
 #include "video/ScriptedMediaSource.h"
 
 #include <QFile>
@@ -15,7 +16,11 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <random>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace stillora {
 namespace {
@@ -282,6 +287,58 @@ TEST(DamagedFiles, ADamagedStretchShiftsTheFramesAfterItAndItsOwnAreKnown) {
     EXPECT_TRUE(index.isDamaged(59));
     EXPECT_FALSE(index.isKeyFrame(57)) << "frame 57 is now a damaged one";
     EXPECT_TRUE(index.isKeyFrame(60));
+}
+
+// Runs `work` with standard error going to a file; returns what it wrote.
+QByteArray standardErrorOf(const std::function<void()>& work) {
+    const QString path = test::scratchFile("stderr.txt");
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    const int file = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(file, STDERR_FILENO);
+    ::close(file);
+    work();
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    QFile written(path);
+    written.open(QIODevice::ReadOnly);
+    return written.readAll();
+}
+
+TEST(DamagedFiles, TheLibrariesLogNothingByThemselvesAndTheNoticeNamesTheDamage) {
+    const QString clip = makeNumberedClip("grain-log.mp4", 250, kX264 + QStringList{"-g", "50"}, true);
+    const QString path = damageCopy(clip, "damaged-log.mp4", 0.45, 20 * 1024, 7);
+    FfmpegMediaSource source;
+    std::string error, notice;
+    int64_t refused = -1;
+    const QByteArray written = standardErrorOf([&] {
+        ASSERT_TRUE(source.open(SourceKind::File, path.toStdString(), &error)) << error;
+        notice = source.notice();
+        for (int64_t frame = 90; frame < 140; ++frame)
+            if (!source.seek(frame, &error) && refused < 0) refused = frame;
+    });
+    EXPECT_EQ(written, QByteArray());
+    ASSERT_GE(refused, 0) << "the damage spoils no frame";
+    EXPECT_EQ(notice.rfind("The video is damaged: frame", 0), 0u) << notice;
+    EXPECT_NE(notice.find(" " + std::to_string(refused)), std::string::npos) << notice;
+
+    // A sink hears the decoder's own complaints.
+    std::vector<std::string> lines;
+    std::mutex lock;
+    setMediaLogSink(
+        [&](const std::string& line) {
+            std::lock_guard<std::mutex> guard(lock);
+            lines.push_back(line);
+        },
+        MediaLogLevel::Warnings);
+    ASSERT_TRUE(source.open(SourceKind::File, path.toStdString(), &error)) << error;
+    setMediaLogSink(nullptr, MediaLogLevel::Warnings);
+    EXPECT_FALSE(lines.empty());
+
+    FfmpegMediaSource intact;
+    ASSERT_TRUE(intact.open(SourceKind::File, clip.toStdString(), &error)) << error;
+    EXPECT_EQ(intact.notice(), "");
 }
 
 TEST(DamagedFiles, FramesAfterOverwrittenBytesKeepTheNumbersASequentialDecodeGives) {

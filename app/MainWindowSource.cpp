@@ -120,7 +120,17 @@ bool TfrmMain::OpenMediaFile(const QString& path) {
     if (isDvdVolumePath(path)) return OpenDvd(path);
     std::string error;
     media_->setFrameCallback({});
-    if (!media_->open(SourceKind::File, path.toStdString(), &error)) return false;
+    // The index pass over a long file runs on the media layer's thread; the
+    // status line follows it and the window keeps painting meanwhile.
+    media_->setOpenProgress([this](int percent) {
+        setStatus(percent < 0 ? QStringLiteral("Indexing\u2026")
+                              : QStringLiteral("Indexing\u2026 %1 %").arg(percent));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return true;
+    });
+    const bool opened = media_->open(SourceKind::File, path.toStdString(), &error);
+    media_->setOpenProgress(nullptr);
+    if (!opened) return false;
     TrackBar->setEnabled(false);
     SetTrackBarRange();
     return true;

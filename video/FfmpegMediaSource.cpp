@@ -35,6 +35,8 @@ constexpr int64_t kFirstStepBack = 8;
 // decode through damaged data counts as recovered.
 constexpr int64_t kSettleFrames = 8;
 
+const char* const kOpenCancelled = "Opening was cancelled.";
+
 bool fail(std::string* error, const std::string& text) {
     if (error) *error = text;
     return false;
@@ -292,16 +294,70 @@ bool FfmpegMediaSource::buildIndex(std::string* error) {
     for (int i = 0; i < avformat_index_get_entries_count(stream); ++i)
         listed.push_back(avformat_index_get_entry(const_cast<AVStream*>(stream), i)->pos);
     std::sort(listed.begin(), listed.end());
+
+    // Every packet is read once. With a progress handler the reading runs on
+    // a thread of its own while this one reports how far it got, every 50 ms,
+    // and stops it when the handler says so.
+    int readResult = 0;
+    std::atomic<bool> done{false};
+    auto readAll = [&] {
+        readResult = readPackets(check, listed);
+        std::lock_guard<std::mutex> lock(waitLock_);
+        done = true;
+        wake_.notify_all();
+    };
+    bool cancelled = false;
+    if (!openProgress_) {
+        readAll();
+    } else {
+        const int64_t size = format_->pb ? avio_size(format_->pb) : -1;
+        bytesIndexed_ = 0;
+        std::thread reader(readAll);
+        std::unique_lock<std::mutex> lock(waitLock_);
+        while (!done) {
+            wake_.wait_for(lock, std::chrono::milliseconds(50), [&] { return done.load(); });
+            if (done) break;
+            const int percent =
+                size > 0 ? int(std::clamp<int64_t>(bytesIndexed_ * 100 / size, 0, 99)) : -1;
+            lock.unlock();
+            if (!cancelled && !openProgress_(percent)) {
+                cancelled = true;
+                abortIo_ = true;
+            }
+            lock.lock();
+        }
+        lock.unlock();
+        reader.join();
+        abortIo_ = false;
+    }
+    if (cancelled) return fail(error, kOpenCancelled);
+    if (readResult == AVERROR_EXIT) return fail(error, "Reading the source timed out.");
+    // Packets at the start may yield no picture (a recording cut mid-GOP,
+    // leading frames whose references were cut off): only a decode tells.
+    if (!reopen(error)) return false;
+    const std::vector<int64_t> dropped = packetsWithoutPicture();
+    startsUndecodable_ = !dropped.empty();
+    index_.dropPackets(dropped);
+    index_.finish();
+    indexed_ = true;
+    // Open afresh rather than seek: not every demuxer lands exactly on the
+    // first packet, and frame 0 is defined by what comes first.
+    return reopen(error);
+}
+
+int FfmpegMediaSource::readPackets(const PacketCheck& check, const std::vector<int64_t>& listed) {
     bool ascending = true;
     int64_t lastPosition = -1;
     for (;;) {
         armDeadline(kReadTimeoutSeconds);
         const int result = av_read_frame(format_, packet_);
         if (result == AVERROR(EAGAIN)) continue;
+        if (abortIo_) return AVERROR_EXIT;
         if (result < 0) {
-            if (result == AVERROR_EXIT) return fail(error, "Reading the source timed out.");
+            if (result == AVERROR_EXIT) return result;
             break; // the end, or damaged data from here on: index what was read
         }
+        if (packet_->pos > 0) bytesIndexed_ = packet_->pos;
         // Packets an edit list cuts off are dropped by the decoder, so they are no frames.
         if (packet_->stream_index == stream_ && packet_->size > 0 &&
             !(packet_->flags & AV_PKT_FLAG_DISCARD)) {
@@ -325,17 +381,7 @@ bool FfmpegMediaSource::buildIndex(std::string* error) {
         av_packet_unref(packet_);
     }
     if (!ascending) timesByPosition_.clear();
-    // Packets at the start may yield no picture (a recording cut mid-GOP,
-    // leading frames whose references were cut off): only a decode tells.
-    if (!reopen(error)) return false;
-    const std::vector<int64_t> dropped = packetsWithoutPicture();
-    startsUndecodable_ = !dropped.empty();
-    index_.dropPackets(dropped);
-    index_.finish();
-    indexed_ = true;
-    // Open afresh rather than seek: not every demuxer lands exactly on the
-    // first packet, and frame 0 is defined by what comes first.
-    return reopen(error);
+    return 0;
 }
 
 std::vector<int64_t> FfmpegMediaSource::packetsWithoutPicture() {

@@ -31,6 +31,8 @@ struct AVPacket;
 
 namespace stillora {
 
+class PacketCheck;
+
 class FfmpegMediaSource : public MediaSource {
 public:
     FfmpegMediaSource();
@@ -55,6 +57,7 @@ public:
     std::string notice() const override;
     void setFrameCallback(FrameCallback callback) override;
     void setFrameNotifier(std::function<void()> notifier) override;
+    void setOpenProgress(OpenProgress progress) override { openProgress_ = std::move(progress); }
     std::vector<CaptureDevice> captureDevices() override;
 
     // Opens any input libavformat/libavdevice reads (`format` names the input,
@@ -84,6 +87,9 @@ private:
     static int readerRead(void* opaque, uint8_t* buffer, int size);
     static int64_t readerSeek(void* opaque, int64_t offset, int whence);
     bool buildIndex(std::string* error);
+    // The index pass proper: reads every packet; 0, or AVERROR_EXIT when
+    // interrupted. Runs on the reading thread of buildIndex().
+    int readPackets(const PacketCheck& check, const std::vector<int64_t>& listed);
     // Decodes the opening of a freshly opened input; returns the indices of
     // the indexed packets that yielded no picture.
     std::vector<int64_t> packetsWithoutPicture();
@@ -168,6 +174,8 @@ private:
     std::thread worker_;
     std::atomic<int64_t> stopFrame_{-1};
     std::atomic<int64_t> demuxerSeeks_{0};
+    OpenProgress openProgress_;
+    std::atomic<int64_t> bytesIndexed_{0}; // byte position the index pass reached
 
     // Ends waits and blocking reads.
     std::atomic<bool> stopRequested_{false};

@@ -101,6 +101,15 @@ public:
     // video window can repaint from grab(). An empty function removes it.
     virtual void setFrameNotifier(std::function<void()> notifier) = 0;
 
+    // Called on the thread that calls open() while a file is indexed (every
+    // packet read once, which takes long for a long file on a slow disk),
+    // about every 50 ms, with the share read so far (0 to 99, -1 when the
+    // size is unknown); the reading itself runs on a thread of its own.
+    // Returning false cancels: open() then fails with "Opening was cancelled."
+    // An empty function removes the handler.
+    using OpenProgress = std::function<bool(int percent)>;
+    virtual void setOpenProgress(OpenProgress progress) { (void)progress; }
+
     // Video input devices present now, in a stable order.
     virtual std::vector<CaptureDevice> captureDevices() = 0;
 };

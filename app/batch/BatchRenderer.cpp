@@ -230,6 +230,11 @@ void BatchRenderer::report(const QString& text) {
     progress_.message(QStringLiteral("stillora-batch: ") + text);
 }
 
+void BatchRenderer::indexing(const QString& video, int percent) {
+    std::lock_guard<std::mutex> guard(outputLock_);
+    progress_.indexing(video, percent);
+}
+
 void BatchRenderer::frameDone(const QString& video) {
     std::lock_guard<std::mutex> guard(outputLock_);
     progress_.frameDone(video);
@@ -243,7 +248,15 @@ bool BatchRenderer::openMedia(Job& job, QString* problem) {
     const std::string name = job.kind == SourceKind::Dvd
                                  ? job.video.toStdString()
                                  : QFile::encodeName(job.video).toStdString();
-    if (!job.media->open(job.kind, name, &error)) {
+    // Indexing a long file takes a while: show how far it got; Ctrl-C stops it.
+    job.media->setOpenProgress([this, &job](int percent) {
+        if (stopRequested_ && stopRequested_()) return false;
+        indexing(job.video, percent);
+        return true;
+    });
+    const bool opened = job.media->open(job.kind, name, &error);
+    job.media->setOpenProgress(nullptr);
+    if (!opened) {
         *problem = QStringLiteral("cannot open video %1: %2")
                        .arg(quoted(job.video), oneLine(QString::fromStdString(error)));
         job.media.reset();
@@ -433,6 +446,7 @@ void BatchRenderer::render(Job& job, const std::function<bool()>& stopRequested)
 }
 
 int BatchRenderer::Run(const std::function<bool()>& stopRequested) {
+    stopRequested_ = stopRequested;
     QString problem;
     if (options_.fx && !BuildChain(plugins_, *options_.fx, fxChain_, &problem)) {
         report(problem);

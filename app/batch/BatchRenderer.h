@@ -54,6 +54,7 @@ private:
     void plan(Job& job);
     void render(Job& job, const std::function<bool()>& stopRequested);
     void report(const QString& text);
+    void indexing(const QString& video, int percent);
     void frameDone(const QString& video);
 
     const BatchOptions& options_;
@@ -63,6 +64,7 @@ private:
     std::FILE* list_;
     QString outFolder_;
     std::vector<TPluginRecord> fxChain_;
+    std::function<bool()> stopRequested_; // Run()'s, for the index pass of each open
 
     // Lock order: effectsLock_ before outputLock_ (never the other way).
     // The plug-ins share state (their generator, their parameter tables):

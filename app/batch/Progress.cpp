@@ -65,6 +65,22 @@ void Progress::frameDone(const QString& video) {
     std::fflush(out_);
 }
 
+void Progress::indexing(const QString& video, int percent) {
+    if (!enabled_) return;
+    const QString text = percent < 0 ? QStringLiteral("%1: Indexing\u2026").arg(video)
+                                     : QStringLiteral("%1: Indexing\u2026 %2 %").arg(video).arg(percent);
+    if (terminal_) {
+        std::fprintf(out_, "\r%s\033[K", qPrintable(text));
+        lineShown_ = true;
+    } else {
+        const int tenths = percent < 0 ? 0 : percent / 10;
+        if (tenths == indexTenths_) return;
+        indexTenths_ = tenths;
+        std::fprintf(out_, "%s\n", qPrintable(text));
+    }
+    std::fflush(out_);
+}
+
 void Progress::clearLine() {
     if (!lineShown_) return;
     std::fputs("\r\033[K", out_);

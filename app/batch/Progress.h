@@ -22,6 +22,10 @@ public:
     void start(int64_t total);
     // One more frame done (written, skipped or failed) while working on `video`.
     void frameDone(const QString& video);
+    // How far the index pass over `video` got while it opens (0 to 99; -1
+    // unknown): "video: Indexing… 37 %", redrawn in place on a terminal,
+    // written at each further tenth otherwise.
+    void indexing(const QString& video, int percent);
     // A line of its own, keeping the progress line intact on a terminal.
     void message(const QString& line);
     // Ends the progress line.
@@ -45,6 +49,7 @@ private:
     std::chrono::steady_clock::time_point started_{};
     std::chrono::steady_clock::time_point lastShown_{};
     QString lastLine_;
+    int indexTenths_ = -1; // the last tenth of an index pass written as a plain line
 };
 
 } // namespace stillora::batch

@@ -205,3 +205,26 @@ TEST(BatchProgress, PlainLinesAreSpacedAndMessagesKeepTheirOwnLine) {
     EXPECT_EQ(lines.last(), "clip.mp4: 100/100 frames, 10.0 fps, 0:00 left");
     EXPECT_FALSE(text.contains('\r'));
 }
+
+TEST(BatchProgress, AnIndexPassIsShownByTenthsOnPlainLines) {
+    std::FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    {
+        Progress progress(file, true, false);
+        for (int percent : {0, 3, 9, 10, 37, 38, 99})
+            progress.indexing("long.mkv", percent);
+        Progress quiet(file, false, false);
+        quiet.indexing("other.mkv", 50);
+    }
+    std::rewind(file);
+    QByteArray text;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        text.append(buffer, static_cast<qsizetype>(n));
+    std::fclose(file);
+    EXPECT_EQ(QString::fromUtf8(text), QString::fromUtf8("long.mkv: Indexing\u2026 0 %\n"
+                                                         "long.mkv: Indexing\u2026 10 %\n"
+                                                         "long.mkv: Indexing\u2026 37 %\n"
+                                                         "long.mkv: Indexing\u2026 99 %\n"));
+}

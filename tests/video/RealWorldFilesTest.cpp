@@ -7,6 +7,7 @@
 
 #include "video/FfmpegMediaSource.h"
 #include "video/FrameIndex.h"
+#include "video/InputReader.h"
 #include "video/MediaInfo.h"
 #include "video/MediaLog.h"
 #include "video/ScriptedMediaSource.h"
@@ -16,7 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <mutex>
+#include <thread>
 #include <random>
 
 #include <fcntl.h>
@@ -254,6 +257,65 @@ TEST(Rotation, PhoneVideosComeOutUprightWithTheTurnedSizeAndTheBoxSaysSo) {
             << info.toStdString();
     }
     EXPECT_FALSE(mediaInfo(plain).contains("turned"));
+}
+
+// A file read as from a slow disk: each read waits a little.
+class SlowFile : public InputReader {
+public:
+    explicit SlowFile(const QString& path) : file_(path) { file_.open(QIODevice::ReadOnly); }
+    int read(uint8_t* buffer, int size) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+        return int(file_.read(reinterpret_cast<char*>(buffer), std::min(size, 16 * 1024)));
+    }
+    bool seek(int64_t position) override { return file_.seek(position); }
+    int64_t position() const override { return file_.pos(); }
+    int64_t size() const override { return file_.size(); }
+
+private:
+    QFile file_;
+};
+
+TEST(LongFiles, IndexingReportsHowFarItGotAndCanBeCancelled) {
+    const QString path = makeNumberedClip("long.mkv", 250, kX264 + QStringList{"-g", "25"}, true);
+    FfmpegMediaSource plain;
+    std::string error;
+    ASSERT_TRUE(plain.open(SourceKind::File, path.toStdString(), &error)) << error;
+
+    FfmpegMediaSource source;
+    std::vector<int> shares;
+    const auto caller = std::this_thread::get_id();
+    bool onCaller = true;
+    source.setOpenProgress([&](int percent) {
+        onCaller = onCaller && std::this_thread::get_id() == caller;
+        shares.push_back(percent);
+        return true;
+    });
+    ASSERT_TRUE(source.openReader(SourceKind::File, std::make_shared<SlowFile>(path),
+                                  path.toStdString(), nullptr, &error))
+        << error;
+    EXPECT_EQ(source.frameCount(), plain.frameCount());
+    ASSERT_GE(shares.size(), 3u);
+    EXPECT_TRUE(onCaller);
+    EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
+    EXPECT_GE(shares.front(), 0);
+    EXPECT_LE(shares.back(), 99);
+    EXPECT_GT(shares.back(), shares.front());
+    ASSERT_TRUE(source.seek(200, &error)) << error;
+    EXPECT_EQ(shownNumber(source), 200);
+
+    // Cancelled at the first report: the open fails at once, and the object
+    // opens the next file as usual.
+    int reports = 0;
+    source.setOpenProgress([&](int) { return ++reports > 1; });
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(source.openReader(SourceKind::File, std::make_shared<SlowFile>(path),
+                                   path.toStdString(), nullptr, &error));
+    EXPECT_EQ(error, "Opening was cancelled.");
+    EXPECT_FALSE(source.isOpen());
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
+    source.setOpenProgress(nullptr);
+    ASSERT_TRUE(source.open(SourceKind::File, path.toStdString(), &error)) << error;
+    EXPECT_EQ(source.frameCount(), plain.frameCount());
 }
 
 TEST(DamagedFiles, ADamagedStretchShiftsTheFramesAfterItAndItsOwnAreKnown) {

@@ -140,6 +140,10 @@ bool FfmpegMediaSource::finishOpen(SourceKind kind, std::string* error) {
         damagedPackets_.emplace_back(time + index_.frameDuration(), AV_NOPTS_VALUE);
     if (!damagedPackets_.empty()) {
         scanDamage();
+        if (openCancelled_) {
+            close();
+            return fail(error, kOpenCancelled);
+        }
         if (!rewind() || decodeNext(&number) <= 0) {
             close();
             return fail(error, "No video frame could be decoded.");
@@ -335,7 +339,10 @@ bool FfmpegMediaSource::buildIndex(std::string* error) {
     // Packets at the start may yield no picture (a recording cut mid-GOP,
     // leading frames whose references were cut off): only a decode tells.
     if (!reopen(error)) return false;
+    openCancelled_ = false;
+    lastReport_ = std::chrono::steady_clock::now();
     const std::vector<int64_t> dropped = packetsWithoutPicture();
+    if (openCancelled_) return fail(error, kOpenCancelled);
     startsUndecodable_ = !dropped.empty();
     index_.dropPackets(dropped);
     index_.finish();
@@ -343,6 +350,16 @@ bool FfmpegMediaSource::buildIndex(std::string* error) {
     // Open afresh rather than seek: not every demuxer lands exactly on the
     // first packet, and frame 0 is defined by what comes first.
     return reopen(error);
+}
+
+void FfmpegMediaSource::keepResponsive() {
+    // Decoding at open runs on the caller's thread: it still reports, so
+    // that a window's event loop is never held up for long.
+    if (!openProgress_ || openCancelled_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastReport_ < std::chrono::milliseconds(50)) return;
+    lastReport_ = now;
+    if (!openProgress_(99)) openCancelled_ = true;
 }
 
 int FfmpegMediaSource::readPackets(const PacketCheck& check, const std::vector<int64_t>& listed) {
@@ -407,6 +424,7 @@ std::vector<int64_t> FfmpegMediaSource::packetsWithoutPicture() {
     };
     while (!differs && fed() < std::min(indexed, kMaxPackets) &&
            (firstShown < 0 || fed() < firstShown + kSettlePackets)) {
+        keepResponsive();
         armDeadline(kReadTimeoutSeconds);
         const int result = av_read_frame(format_, packet_);
         if (result == AVERROR(EAGAIN)) continue;
@@ -511,7 +529,8 @@ bool FfmpegMediaSource::scanStretch(int64_t first, int64_t last, Damage* found, 
     enum class Phase { Clean, Damaged, Settling } phase = Phase::Clean;
     int64_t before = scanStart_, after = -1, lastClean = -1, yielded = 0, settled = 0;
     for (;;) {
-        if ((*budget)-- <= 0) return false;
+        keepResponsive();
+        if (openCancelled_ || (*budget)-- <= 0) return false;
         int64_t n = -1;
         const int result = decodeNext(&n);
         if (result < 0) return false;
@@ -578,7 +597,8 @@ FfmpegMediaSource::Reach FfmpegMediaSource::scanFrom(int64_t key, int64_t latest
     // Up to the first clean key frame, which must be no later than `latest`:
     // demuxers of MPEG streams seek only roughly.
     for (;;) {
-        if ((*budget)-- <= 0) return Reach::Interrupted;
+        keepResponsive();
+        if (openCancelled_ || (*budget)-- <= 0) return Reach::Interrupted;
         int64_t n = -1;
         const int result = decodeNext(&n);
         if (result <= 0) return Reach::Interrupted;
@@ -621,6 +641,7 @@ void FfmpegMediaSource::close() {
     startsUndecodable_ = false;
     damagedPackets_.clear();
     timesByPosition_.clear();
+    openCancelled_ = false;
     index_ = FrameIndex();
     state_ = MediaState::None;
     size_ = QSize();

@@ -19,6 +19,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -175,6 +176,9 @@ private:
     std::atomic<int64_t> stopFrame_{-1};
     std::atomic<int64_t> demuxerSeeks_{0};
     OpenProgress openProgress_;
+    bool openCancelled_ = false; // the handler said stop during the decodes at open
+    std::chrono::steady_clock::time_point lastReport_;
+    void keepResponsive(); // reports to openProgress_ at most every 50 ms
     std::atomic<int64_t> bytesIndexed_{0}; // byte position the index pass reached
 
     // Ends waits and blocking reads.

@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
@@ -115,18 +116,60 @@ bool TfrmMain::OpenCaptureDevice(const QString& name) {
     return opened;
 }
 
+namespace {
+
+// Holds back the user's input while a file is indexed, so that no handler
+// runs inside the open; an Escape key press asks the open to stop.
+class OpenInputGate : public QObject {
+public:
+    OpenInputGate() { qApp->installEventFilter(this); }
+    ~OpenInputGate() override { qApp->removeEventFilter(this); }
+    bool cancelled() const { return cancelled_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) cancelled_ = true;
+            return true;
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::Close:
+            return true;
+        default:
+            return QObject::eventFilter(watched, event);
+        }
+    }
+
+private:
+    bool cancelled_ = false;
+};
+
+} // namespace
+
 bool TfrmMain::OpenMediaFile(const QString& path) {
     // A DVD's folder, IFO file or image picked as a file plays as the DVD it is.
     if (isDvdVolumePath(path)) return OpenDvd(path);
     std::string error;
     media_->setFrameCallback({});
     // The index pass over a long file runs on the media layer's thread; the
-    // status line follows it and the window keeps painting meanwhile.
-    media_->setOpenProgress([this](int percent) {
+    // status line follows it and the window keeps painting meanwhile. User
+    // input waits until the open ends, except Escape, which stops it.
+    OpenInputGate gate;
+    media_->setOpenProgress([this, &gate](int percent) {
         setStatus(percent < 0 ? QStringLiteral("Indexing\u2026")
                               : QStringLiteral("Indexing\u2026 %1 %").arg(percent));
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        return true;
+        QCoreApplication::processEvents();
+        return !gate.cancelled();
     });
     const bool opened = media_->open(SourceKind::File, path.toStdString(), &error);
     media_->setOpenProgress(nullptr);

@@ -24,12 +24,15 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStackedWidget>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -129,6 +132,77 @@ TEST_F(MainWindowTest, ASourceThatCannotBeOpenedSaysSoAndIsTriedAgain) {
     int opens = 0;
     for (const auto& call : media->calls()) opens += call.rfind("open", 0) == 0;
     EXPECT_EQ(opens, 2);
+}
+
+// A scripted source whose open indexes slowly: it reports 0, 25, 50 and 75 %
+// 20 ms apart, and fails as cancelled when the handler says stop.
+class SlowIndexingSource : public ScriptedMediaSource {
+public:
+    SlowIndexingSource() : ScriptedMediaSource(100) {}
+    void setOpenProgress(OpenProgress progress) override { progress_ = std::move(progress); }
+    bool open(SourceKind kind, const std::string& name, std::string* error) override {
+        for (int percent = 0; progress_ && percent < 100; percent += 25) {
+            QThread::msleep(20);
+            const bool goOn = progress_(percent);
+            if (afterReport) afterReport();
+            if (!goOn) {
+                if (error) *error = "Opening was cancelled.";
+                return false;
+            }
+        }
+        return ScriptedMediaSource::open(kind, name, error);
+    }
+    std::function<void()> afterReport;
+
+private:
+    OpenProgress progress_;
+};
+
+TEST_F(MainWindowTest, IndexingShowsItsShareKeepsTheWindowGoingAndEscapeStopsIt) {
+    auto source = std::make_unique<SlowIndexingSource>();
+    SlowIndexingSource* slow = source.get();
+    window = std::make_unique<TfrmMain>(std::move(source));
+    window->show();
+    QStringList shown;
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(5);
+    int clicks = 0;
+    QObject::connect(window->btnBack, &QPushButton::clicked, [&] { ++clicks; });
+    slow->afterReport = [&] {
+        shown << status();
+        // A click while the file is indexed is held back, not handled inside the open.
+        QCoreApplication::postEvent(window->btnBack,
+                                    new QMouseEvent(QEvent::MouseButtonPress, QPointF(2, 2),
+                                                    QPointF(2, 2), Qt::LeftButton,
+                                                    Qt::LeftButton, Qt::NoModifier));
+    };
+    openClip();
+    EXPECT_EQ(shown, QStringList({QString::fromUtf8("Indexing\u2026 0 %"),
+                                  QString::fromUtf8("Indexing\u2026 25 %"),
+                                  QString::fromUtf8("Indexing\u2026 50 %"),
+                                  QString::fromUtf8("Indexing\u2026 75 %")}));
+    EXPECT_TRUE(window->SourceOpened);
+    EXPECT_GT(ticks, 0) << "timers ran while the file was indexed";
+    EXPECT_EQ(clicks, 0);
+
+    // Escape during the next open stops it; the open fails as any failed open does.
+    shown.clear();
+    slow->afterReport = [&] {
+        shown << status();
+        if (shown.size() == 2)
+            QCoreApplication::postEvent(window.get(), new QKeyEvent(QEvent::KeyPress,
+                                                                    Qt::Key_Escape,
+                                                                    Qt::NoModifier));
+    };
+    window->SetActivePage(TfrmMain::kwSelectSource);
+    window->edtFiles->clear();
+    window->edtFiles->setText(dir.file("clip.avi"));
+    window->SetActivePage(TfrmMain::kwSelect);
+    EXPECT_EQ(shown.size(), 3);
+    EXPECT_FALSE(window->SourceOpened);
+    EXPECT_EQ(status(), "Cannot open: " + dir.file("clip.avi"));
 }
 
 TEST_F(MainWindowTest, TheRealProgramWithoutAMediaLayerFailsHonestly) {

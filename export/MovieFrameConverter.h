@@ -38,6 +38,7 @@ public:
 private:
     SwsContext* sws_ = nullptr;
     AVFrame* frame_ = nullptr;
+    AVFrame* source_ = nullptr; // borrows the picture being converted
     int width_ = 0, height_ = 0;
 };
 

@@ -112,7 +112,11 @@ QImage FrameConverter::convert(const AVFrame& frame, QImage reuse) {
     return image;
 }
 
-QImage FrameConverter::convertUpright(const AVFrame& frame, QImage reuse) {
+QImage FrameConverter::convertUpright(const AVFrame& source, QImage reuse) {
+    // HDR pictures are tone-mapped first; SDR ones go straight to swscale.
+    const AVFrame* mapped = ToneMapper::isHdr(source) ? toneMapper_.map(source) : &source;
+    if (!mapped) return {};
+    const AVFrame& frame = *mapped;
     if (frame.width <= 0 || frame.height <= 0 || frame.format < 0) return {};
     bool fullRange = frame.color_range == AVCOL_RANGE_JPEG;
     const AVPixelFormat format = plainFormat(static_cast<AVPixelFormat>(frame.format), &fullRange);

@@ -3,6 +3,8 @@
 // YUV matrix and range explicitly: swscale would otherwise assume BT.601 with
 // limited range for everything, which shifts the colours of HD material.
 
+#include "video/ToneMapper.h"
+
 #include <QImage>
 
 struct AVFrame;
@@ -33,6 +35,7 @@ private:
     QImage convertUpright(const AVFrame& frame, QImage reuse);
     int rotation_ = 0;
     QImage unturned_; // the frame before its turn, kept for the next one
+    ToneMapper toneMapper_;
 
     SwsContext* context_ = nullptr;
     int width_ = 0, height_ = 0, format_ = -1, matrix_ = -1, fullRange_ = -1;

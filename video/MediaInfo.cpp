@@ -156,6 +156,8 @@ MediaStreamInfo videoStream(const AVFormatContext* context, const AVStream* stre
     info.height = codec->height;
     info.bitsPerPixel = bitsPerPixel(codec);
     info.rotation = displayRotation(*stream);
+    if (codec->color_trc == AVCOL_TRC_SMPTE2084) info.hdrTransfer = QStringLiteral("PQ");
+    if (codec->color_trc == AVCOL_TRC_ARIB_STD_B67) info.hdrTransfer = QStringLiteral("HLG");
     AVRational rate = stream->avg_frame_rate;
     if (rate.num <= 0 || rate.den <= 0) rate = stream->r_frame_rate;
     // A bitmap header stores the rate as whole 100 ns units per frame.
@@ -327,6 +329,8 @@ QString streamDescription(const MediaStreamInfo& stream, double lengthSeconds) {
                     .arg(stream.height)
                     .arg(stream.bitsPerPixel)
                     .arg(fixed(lengthSeconds * fps, 0), formatNumber(fps), codec);
+        if (!stream.hdrTransfer.isEmpty())
+            text += QStringLiteral(", HDR (%1), shown tone-mapped").arg(stream.hdrTransfer);
         if (stream.rotation != 0)
             text += QStringLiteral(", shown turned %1\u00B0 clockwise").arg(stream.rotation);
         break;

@@ -49,6 +49,8 @@ struct MediaStreamInfo {
     // Clockwise degrees the pictures are turned by to show them upright
     // (a phone's display matrix); the size above is the stored one.
     int rotation = 0;
+    // The HDR transfer ("PQ" or "HLG"); empty for SDR video.
+    QString hdrTransfer;
 
     // Audio.
     uint16_t formatTag = 0;

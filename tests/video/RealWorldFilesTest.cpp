@@ -318,6 +318,51 @@ TEST(LongFiles, IndexingReportsHowFarItGotAndCanBeCancelled) {
     EXPECT_EQ(source.frameCount(), plain.frameCount());
 }
 
+double meanGrey(const QImage& image) {
+    double sum = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            sum += qGray(image.pixel(x, y));
+    return sum / (double(image.width()) * image.height());
+}
+
+TEST(Hdr, PqStillsAreToneMappedLikeTheReferenceAndTheBoxSaysHdr) {
+    // A 10-bit PQ HEVC clip tagged BT.2020.
+    const QString path = test::scratchFile("pq.mkv");
+    ASSERT_TRUE(test::runFfmpeg(
+        {"-f", "lavfi", "-i", "testsrc2=size=320x240:rate=25", "-frames:v", "10", "-pix_fmt",
+         "yuv420p10le", "-c:v", "libx265", "-preset", "ultrafast", "-x265-params",
+         "log-level=error:colorprim=bt2020:transfer=smpte2084:colormatrix=bt2020nc",
+         "-color_primaries", "bt2020", "-color_trc", "smpte2084", "-colorspace", "bt2020nc", path}));
+    // The reference: the same tone mapping by the command line.
+    QProcess process;
+    process.start("ffmpeg",
+                  {"-nostdin", "-v", "quiet", "-i", path, "-vf",
+                   "zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,tonemap=hable:desat=0,"
+                   "zscale=t=bt709:m=bt709:r=tv,format=yuv420p,"
+                   "scale=out_color_matrix=bt709:out_range=pc,format=bgra",
+                   "-frames:v", "1", "-f", "rawvideo", "-"});
+    process.waitForFinished(60000);
+    const QByteArray data = process.readAllStandardOutput();
+    ASSERT_EQ(data.size(), 320 * 240 * 4);
+    const QImage reference(reinterpret_cast<const uchar*>(data.constData()), 320, 240,
+                           QImage::Format_RGB32);
+
+    FfmpegMediaSource source;
+    std::string error;
+    ASSERT_TRUE(source.open(SourceKind::File, path.toStdString(), &error)) << error;
+    QImage still;
+    ASSERT_TRUE(source.grab(still));
+    ASSERT_EQ(still.size(), QSize(320, 240));
+    // Within 3 grey levels of the reference on average, pixel by pixel.
+    EXPECT_LT(meanGreyDifference(still, reference), 3.0);
+    EXPECT_NEAR(meanGrey(still), meanGrey(reference), 3.0);
+
+    const QString info = mediaInfo(path);
+    EXPECT_TRUE(info.contains(", HDR (PQ), shown tone-mapped\r\n")) << info.toStdString();
+    EXPECT_FALSE(mediaInfo(makeNumberedClip("sdr.mp4", 5, kX264)).contains("HDR"));
+}
+
 TEST(DamagedFiles, ADamagedStretchShiftsTheFramesAfterItAndItsOwnAreKnown) {
     // 100 frames of 10 units, key frames every 20; container frames 40..44
     // came out of the decode as 2 frames.

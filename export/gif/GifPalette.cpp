@@ -179,7 +179,7 @@ std::vector<PaletteColor> ChoosePalette(const ColorHistogram& histogram, int max
 }
 
 NearestColor::NearestColor(const std::vector<PaletteColor>& palette)
-    : palette_(palette), cache_(size_t(1) << 18, int16_t(-1)) {
+    : palette_(palette) {
     if (palette_.empty()) palette_.push_back(PaletteColor{});
     if (palette_.size() > 256) palette_.resize(256);
     byGreen_.resize(palette_.size());

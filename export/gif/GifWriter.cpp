@@ -19,7 +19,7 @@ constexpr int kMaxColors = 255;
 // Diffused error: this share of a pixel's quantisation error (in eighths)
 // travels on, and no more than kErrorLimit levels per channel, so that flat
 // areas do not fill with noise and edges do not smear.
-constexpr int kDitherEighths = 7;
+constexpr int kDitherEighths = 6;
 constexpr int kErrorLimit = 40;
 // A kept palette may be this much worse than a new one (mean squared
 // distance): it saves a colour table and keeps unchanged colours as they were.

@@ -584,7 +584,7 @@ QWidget* TfrmMain::buildSeekPage() {
     Video = named(new TVideoWindow, "Video");
     Video->setToolTip("Video window.");
     Video->setMinimumSize(384, 288);
-    Video->setFrameSource([this](QImage& frame) { return media_->grab(frame); });
+    Video->setFrameSource([this](QImage& frame) { return !lentMedia_ && media_->grab(frame); });
     Video->setContextMenuPolicy(Qt::CustomContextMenu);
 
     PopupMenu1 = named(new QMenu(this), "PopupMenu1");

@@ -167,6 +167,7 @@ public:
     std::vector<TSelection*> selections() override;
     int sourceKind() override { return CurrentSourceKind; }
     bool fetchFrame(int64_t frame, QImage& picture, QString* error) override;
+    RenderFrameSource* renderSource() override;
     QString sourceName() override { return SourceName; }
     void runStarted(bool preview) override;
     void runEnded(bool preview) override;
@@ -250,6 +251,9 @@ private:
     void UpdateViewer(const TSelection* selection, const QImage& frame);
 
     std::unique_ptr<MediaSource> media_;
+    // Set while a render fetches from media_ on a thread of its own: the
+    // video window and the slider leave the media alone until the run ends.
+    std::unique_ptr<RenderFrameSource> lentMedia_;
     // The exporter of the current (or last) render and the shell it talks through.
     std::unique_ptr<ExportShell> exportShell_;
     std::unique_ptr<RenderExporter> exporter_;

@@ -7,6 +7,7 @@
 #include "app/settings/SettingsBinder.h"
 #include "pluginhost/EffectChain.h"
 #include "views/DialogService.h"
+#include "views/VideoWindow.h"
 #include "views/browser/GraphicSelector.h"
 #include "views/pages/ConfigPage.h"
 #include "views/pages/FinalizePage.h"
@@ -23,6 +24,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -252,6 +254,17 @@ bool TfrmMain::fetchFrame(int64_t frame, QImage& picture, QString* error) {
     return true;
 }
 
+RenderFrameSource* TfrmMain::renderSource() {
+    // The safe-seek delay waits on this thread between seek and grab, and
+    // live sources render from their stored slots: both stay sequential.
+    if (cbSeekDelay->isChecked() || CurrentSourceKind == 0 || !SourceOpened || !media_->isOpen())
+        return nullptr;
+    std::string error;
+    if (media_->state() == MediaState::Running) media_->pause(&error);
+    lentMedia_ = std::make_unique<MediaFrameSource>(*media_);
+    return lentMedia_.get();
+}
+
 void TfrmMain::runStarted(bool) {
     StopRequested = false;
     KWNodes->setEnabled(false);
@@ -268,6 +281,13 @@ void TfrmMain::runStarted(bool) {
 
 void TfrmMain::runEnded(bool preview) {
     StopRequested = true;
+    if (lentMedia_) {
+        // The run's fetch thread has ended: show where it left the source.
+        lentMedia_.reset();
+        const QSignalBlocker block(TrackBar);
+        TrackBar->setValue(low32(media_->currentFrame()));
+        Video->frameArrived();
+    }
     KWNodes->setEnabled(true);
     KWNodes->unsetCursor();
     btnBack->setEnabled(true);

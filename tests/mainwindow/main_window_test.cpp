@@ -585,6 +585,40 @@ TEST_F(MainWindowTest, ARenderWritesEverySelectedFrameThroughItsChain) {
     amount->Value.u.lVal = 0;
 }
 
+TEST_F(MainWindowTest, ARenderDecodingAheadWritesWhatTheStepByStepRenderWrites) {
+    make();
+    openClip();
+    for (int frame : {4, 9, 30, 31})
+        addFrameAt(frame);
+    window->SetActivePage(TfrmMain::kwExport);
+    window->ConfigPage->edtRootName->setText("shot");
+    window->ConfigPage->rgExportType->setItemIndex(1); // BMP: exact pixels
+    window->FinalizePage->cbSuperimpose->setChecked(true);
+    window->FinalizePage->siText->setText("Ahead");
+    const auto renderInto = [&](const QString& folder, bool safeSeek) {
+        window->cbSeekDelay->setChecked(safeSeek);
+        window->spinSeekDelay->setValue(1);
+        window->SetActivePage(TfrmMain::kwFinish);
+        window->FinalizePage->jvExportFolder->setText(dir.file(folder));
+        ASSERT_TRUE(QDir().mkpath(dir.file(folder)));
+        window->FinalizePage->btnRender->click();
+        window->SetActivePage(TfrmMain::kwExport);
+    };
+    renderInto("steps", true);  // fetched through the window, one frame at a time
+    renderInto("ahead", false); // fetched on the run's own thread
+    EXPECT_EQ(window->TrackBar->value(), 31) << "the slider shows where the run left the source";
+
+    const QStringList steps = QDir(dir.file("steps")).entryList(QDir::Files, QDir::Name);
+    const QStringList ahead = QDir(dir.file("ahead")).entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(steps.size(), 4);
+    ASSERT_EQ(ahead, steps);
+    for (const QString& name : steps) {
+        QFile a(dir.file("steps/" + name)), b(dir.file("ahead/" + name));
+        ASSERT_TRUE(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(a.readAll() == b.readAll()) << name.toStdString();
+    }
+}
+
 TEST_F(MainWindowTest, TheQuestionMarkButtonDescribesTheChosenFile) {
     make();
     window->SetActivePage(TfrmMain::kwSelectSource);

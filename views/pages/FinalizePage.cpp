@@ -265,7 +265,14 @@ void TFinalizePage::startRun(bool preview) {
         return host_.fetchFrame(frame, picture, error);
     });
     run_.setPrompter(&prompter);
-    run_.setFrameSource(host_.sourceKind() == 0 ? static_cast<RenderFrameSource*>(&live) : &media);
+    // A render from a file decodes ahead on a thread of its own when the
+    // host can lend its media; a preview shows every frame as it comes.
+    RenderFrameSource* ahead =
+        !preview && host_.sourceKind() != 0 ? host_.renderSource() : nullptr;
+    run_.setFrameSource(host_.sourceKind() == 0 ? static_cast<RenderFrameSource*>(&live)
+                        : ahead                 ? ahead
+                                                : &media);
+    run_.setPipelined(ahead != nullptr);
     run_.setEffectApplier(host_.effectApplier());
     run_.setExporter(settings.exportKind == NumberedFrames ? nullptr : host_.exporter(settings));
     RenderRun::Callbacks cb;

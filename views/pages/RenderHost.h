@@ -30,6 +30,12 @@ public:
     // safe-seek delay included) and grabs it into `picture`. On failure
     // returns false with a reason and leaves `picture` as it was.
     virtual bool fetchFrame(int64_t frame, QImage& picture, QString* error) = 0;
+    // A source a render (not a preview) may fetch from on a thread of its
+    // own, decoding ahead while the current frame is processed; null when
+    // frames must come through fetchFrame() (live sources, the safe-seek
+    // delay). Called on the user-interface thread before runStarted(); the
+    // host leaves the media alone until runEnded().
+    virtual RenderFrameSource* renderSource() { return nullptr; }
     // The name of the chosen source (the movie file is named after it when
     // no output file is given).
     virtual QString sourceName() = 0;

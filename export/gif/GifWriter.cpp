@@ -316,8 +316,15 @@ bool AnimatedGifWriter::addFrame(const QImage& frame, QString* error) {
     GifByteType extension[4];
     EGifGCBToExtension(&control, extension);
     ok = ok && EGifPutExtension(s.gif, GRAPHICS_EXT_FUNC_CODE, 4, extension) != GIF_ERROR;
-    ok = ok && EGifPutImageDesc(s.gif, left, top, rw, rh, false,
-                                palette == s.global ? nullptr : map) != GIF_ERROR;
+    const bool local = palette != s.global;
+    if (!local && s.gif->Image.ColorMap) {
+        // giflib drops the previous frame's copy of its local table without
+        // freeing it when the next frame has none: free it here.
+        GifFreeMapObject(s.gif->Image.ColorMap);
+        s.gif->Image.ColorMap = nullptr;
+    }
+    ok = ok && EGifPutImageDesc(s.gif, left, top, rw, rh, false, local ? map : nullptr) !=
+                   GIF_ERROR;
     ok = ok && EGifPutLine(s.gif, s.indexes.data(), rw * rh) != GIF_ERROR;
     GifFreeMapObject(map);
     if (!ok) return fail(error, s.gifError());

@@ -111,11 +111,14 @@ const QString& TSelection::RefreshChainCaption() {
     return IPList;
 }
 
+QString SelectionCaption(int64_t in, int64_t out) {
+    return in == out ? "Frame_" + ZeroPad(in, 5) : "Range_" + ZeroPad(in, 5) + "_" + ZeroPad(out, 5);
+}
+
 std::unique_ptr<TSelection> NewSelection(int64_t in, int64_t out, int sourceKind,
                                          TSelection& captureStack, std::atomic<bool>& captureActive) {
     const bool wasActive = captureActive.exchange(false);
-    auto selection = std::make_unique<TSelection>(
-        in == out ? "Frame_" + ZeroPad(in, 5) : "Range_" + ZeroPad(in, 5) + "_" + ZeroPad(out, 5));
+    auto selection = std::make_unique<TSelection>(SelectionCaption(in, out));
     selection->StartFrame = in;
     selection->EndFrame = out;
     selection->Index = static_cast<int32_t>(in);

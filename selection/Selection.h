@@ -96,6 +96,9 @@ using SelectionList = std::vector<std::unique_ptr<TSelection>>;
 // Size of the placeholder pictures of copied selections.
 inline constexpr QSize kThumbSlotSize{64, 48};
 
+// The caption a selection of a file gets from its marks (see NewSelection).
+QString SelectionCaption(int64_t in, int64_t out);
+
 // Makes a selection from two marks: "Frame_" + ZeroPad(in, 5) when they are
 // equal, else "Range_" + ZeroPad(in, 5) + "_" + ZeroPad(out, 5) (in the order
 // of the marks), with in and out swapped into order. A live selection

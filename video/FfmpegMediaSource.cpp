@@ -259,6 +259,7 @@ bool FfmpegMediaSource::openInput(const std::string& url, const char* format, st
 
     AVRational rate = stream->avg_frame_rate;
     if (rate.num <= 0 || rate.den <= 0) rate = stream->r_frame_rate;
+    rate_ = rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 0.0;
     if (rate.num <= 0 || rate.den <= 0) rate = AVRational{25, 1};
     frameDuration_ = std::max<int64_t>(1, av_rescale_q(1, av_inv_q(rate), stream->time_base));
     timeBase_ = av_q2d(stream->time_base);
@@ -1102,6 +1103,22 @@ void FfmpegMediaSource::playLoop() {
         // the wait, so that the decoder and the presented frame stay together.
         present(number, true);
     }
+}
+
+std::vector<double> FfmpegMediaSource::frameTimes() {
+    std::vector<double> times;
+    if (!open_ || kind_ == SourceKind::Live || !indexed_) return times;
+    const int64_t count = frameCount();
+    times.reserve(static_cast<size_t>(std::max<int64_t>(0, count)));
+    const int64_t zero = index_.seekTimestamp(0);
+    double previous = 0;
+    for (int64_t n = 0; n < count; ++n) {
+        // Frames inside a damaged stretch share a time: keep them ascending.
+        const double t = double(index_.seekTimestamp(n) - zero) * timeBase_;
+        previous = n == 0 ? 0.0 : std::max(previous, t);
+        times.push_back(previous);
+    }
+    return times;
 }
 
 } // namespace stillora

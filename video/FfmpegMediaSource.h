@@ -60,6 +60,8 @@ public:
     void setFrameNotifier(std::function<void()> notifier) override;
     void setOpenProgress(OpenProgress progress) override { openProgress_ = std::move(progress); }
     std::vector<CaptureDevice> captureDevices() override;
+    std::vector<double> frameTimes() override;
+    double frameRate() const override { return open_ && kind_ != SourceKind::Live ? rate_ : 0; }
 
     // Opens any input libavformat/libavdevice reads (`format` names the input,
     // e.g. "video4linux2" or "lavfi") as a live source: no index, no seeking,
@@ -148,6 +150,7 @@ private:
     bool atStart_ = false;    // the next frame is the stream's first
     int64_t frameDuration_ = 1;
     double timeBase_ = 0.0; // seconds per timestamp unit
+    double rate_ = 0.0;     // average frames per second; 0 unknown
     FrameIndex index_;
     bool indexed_ = false;
     bool startsUndecodable_ = false; // the opening holds packets that yield no picture

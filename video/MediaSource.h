@@ -110,6 +110,14 @@ public:
     using OpenProgress = std::function<bool(int percent)>;
     virtual void setOpenProgress(OpenProgress progress) { (void)progress; }
 
+    // Seconds after frame 0 at which each frame shows (presentation times,
+    // so variable frame rates keep their spacing), frame 0 first; empty for
+    // live sources and when nothing is open. Comes from the index, without
+    // decoding.
+    virtual std::vector<double> frameTimes() { return {}; }
+    // Frames per second the video promises (its average rate); 0 unknown.
+    virtual double frameRate() const { return 0; }
+
     // Video input devices present now, in a stable order.
     virtual std::vector<CaptureDevice> captureDevices() = 0;
 };

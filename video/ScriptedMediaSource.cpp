@@ -157,4 +157,12 @@ void ScriptedMediaSource::pushLiveFrames(int n) {
         present(current_ + (presented_ ? 1 : 0));
 }
 
+std::vector<double> ScriptedMediaSource::frameTimes() {
+    std::vector<double> times;
+    if (!open_ || kind_ == SourceKind::Live) return times;
+    for (int64_t n = 0; n < frames_; ++n)
+        times.push_back(double(n) / 25.0);
+    return times;
+}
+
 } // namespace stillora

@@ -49,6 +49,9 @@ public:
     void setFrameCallback(FrameCallback callback) override;
     void setFrameNotifier(std::function<void()> notifier) override;
     std::vector<CaptureDevice> captureDevices() override { return devices_; }
+    // 25 frames a second.
+    std::vector<double> frameTimes() override;
+    double frameRate() const override { return open_ && kind_ != SourceKind::Live ? 25.0 : 0.0; }
 
 private:
     void present(int64_t number);

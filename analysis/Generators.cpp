@@ -183,6 +183,7 @@ SelectionList makeSelections(const std::vector<FrameSpan>& spans, int sourceKind
         selection->Index = static_cast<int32_t>(span.first);
         selection->SourceKind = sourceKind;
         selection->frmLength = static_cast<int32_t>(span.last - span.first + 1);
+        selection->RefreshChainCaption();
         list.push_back(std::move(selection));
     }
     return list;

@@ -137,6 +137,59 @@ ParseResult ParseCommandLine(const QStringList& arguments) {
                     o.framesGiven = true;
                 }
             }
+        } else if (name == QLatin1String("--every")) {
+            int64_t n = 0;
+            if (auto v = value()) {
+                if (!parseCount(*v, std::numeric_limits<int32_t>::max(), n) || n < 1)
+                    error = QStringLiteral("--every needs a number of frames from 1, not %1").arg(quoted(*v));
+                o.everyFrames = n;
+            }
+        } else if (name == QLatin1String("--every-seconds")) {
+            if (auto v = value()) {
+                bool ok = false;
+                const double seconds = v->toDouble(&ok);
+                if (!ok || !(seconds > 0) || seconds > 86400)
+                    error = QStringLiteral("--every-seconds needs seconds above 0 and up to 86400, not %1")
+                                .arg(quoted(*v));
+                o.everySeconds = seconds;
+            }
+        } else if (name == QLatin1String("--scenes")) {
+            // The sensitivity is optional: taken from "--scenes=N", or from
+            // the next argument when that is a plain number.
+            int64_t n = 50;
+            std::optional<QString> given = inlineValue;
+            if (!given && i + 1 < arguments.size() && parseCount(arguments[i + 1], 999, n)) given = arguments[++i];
+            if (given && (!parseCount(*given, 100, n)))
+                error = QStringLiteral("--scenes takes a sensitivity from 0 to 100, not %1").arg(quoted(*given));
+            o.scenes = static_cast<int>(given ? n : 50);
+        } else if (name == QLatin1String("--scene-still")) {
+            if (auto v = value()) {
+                const QString which = v->toLower();
+                if (which == QLatin1String("first"))
+                    o.sceneStill = 1;
+                else if (which == QLatin1String("middle"))
+                    o.sceneStill = 2;
+                else if (which == QLatin1String("last"))
+                    o.sceneStill = 3;
+                else
+                    error = QStringLiteral("--scene-still must be first, middle or last, not %1").arg(quoted(*v));
+            }
+        } else if (name == QLatin1String("--sharpest")) {
+            int64_t n = 0;
+            if (auto v = value()) {
+                if (!parseCount(*v, std::numeric_limits<int32_t>::max(), n) || n < 1)
+                    error = QStringLiteral("--sharpest needs a number of frames from 1, not %1").arg(quoted(*v));
+                o.sharpest = n;
+            }
+        } else if (name == QLatin1String("--write-selections")) {
+            if (auto v = value()) {
+                const QString suffix = v->section(QLatin1Char('.'), -1).toLower();
+                if (!v->contains(QLatin1Char('.')) ||
+                    (suffix != QLatin1String("sel") && suffix != QLatin1String("csv") && suffix != QLatin1String("edl")))
+                    error = QStringLiteral("--write-selections needs a .sel, .csv or .edl file, not %1")
+                                .arg(quoted(*v));
+                o.writeSelections = *v;
+            }
         } else if (name == QLatin1String("--out")) {
             if (auto v = value()) {
                 if (v->isEmpty()) error = QStringLiteral("--out needs a folder");
@@ -290,13 +343,24 @@ ParseResult ParseCommandLine(const QStringList& arguments) {
     }
     if (!error.isEmpty() || o.help || o.version) return parsed;
 
-    if (o.overwrite && o.keepGoing)
+    const int generators = int(o.everyFrames.has_value()) + int(o.everySeconds.has_value()) +
+                           int(o.scenes.has_value()) + int(o.sharpest.has_value());
+    if (generators > 1)
+        error = QStringLiteral("--every, --every-seconds, --scenes and --sharpest cannot be used together");
+    else if (generators > 0 && (o.framesGiven || !o.selectionsFile.isEmpty()))
+        error = QStringLiteral("--every, --every-seconds, --scenes and --sharpest make the selections: "
+                               "leave out --frames and --selections");
+    else if (o.sceneStill && !o.scenes)
+        error = QStringLiteral("--scene-still applies to --scenes");
+    else if (!o.writeSelections.isEmpty() && o.videos.size() > 1)
+        error = QStringLiteral("--write-selections saves the list of one video: give one video per run");
+    else if (o.overwrite && o.keepGoing)
         error = QStringLiteral("--overwrite and --keep-going cannot be used together");
     else if (o.framesGiven && !o.selectionsFile.isEmpty())
         error = QStringLiteral("--frames and --selections cannot be used together");
-    else if (o.fx && !o.framesGiven)
-        error = QStringLiteral("--fx applies to frames given with --frames; "
-                               "selection lists carry their own chains");
+    else if (o.fx && !o.framesGiven && generators == 0)
+        error = QStringLiteral("--fx applies to frames given with --frames or made by --every, "
+                               "--every-seconds, --scenes or --sharpest; selection lists carry their own chains");
     else if (o.separator && o.noSeparator)
         error = QStringLiteral("--separator and --no-separator cannot be used together");
     else if ((o.galleryTitle || o.galleryColumns) && o.exportKind != 1)
@@ -338,11 +402,24 @@ ISO image): its main title is rendered, its list named after its IFO file.
 
 Selections:
   --selections FILE   read the selections from FILE instead of the list file
-                      beside each video (used for every VIDEO)
+                      beside each video (used for every VIDEO): a .sel list,
+                      or a .csv or .edl list (times map to the video's frames)
   --frames LIST       render these frames instead, counted from 0, in the
                       order given: ranges FIRST-LAST and single frames
                       separated by commas, e.g. --frames 10-20,35,100-199
-  --fx CHAIN          effect chain for the frames of --frames: plug-in names
+  --every N           a frame every N frames, from frame 0
+  --every-seconds S   the frame nearest every S seconds (by the frames' own
+                      times, so variable frame rates stay evenly spaced)
+  --scenes [SENSITIVITY]  one selection per scene, from its first frame to
+                      the frame before the next cut; SENSITIVITY 0 to 100
+                      (default 50; higher finds fainter cuts); give it as
+                      --scenes=N when a video's name is a number
+  --scene-still first|middle|last  one frame of each scene instead
+  --sharpest N        the sharpest frame of every N frames
+  --write-selections FILE  save the selections (made, or read) as FILE, a
+                      .sel, .csv or .edl list, and render nothing
+  --fx CHAIN          effect chain for the frames of --frames (or of --every,
+                      --every-seconds, --scenes, --sharpest): plug-in names
                       separated by commas, e.g. --fx "Lightness,Spray"
   --param P:NAME=V    set parameter NAME of plug-in P to V before the run
                       (repeatable), e.g. --param "Lightness:Amount=20";
@@ -433,6 +510,8 @@ Examples:
   stillora-batch --export webm --video-hold 50 --out-file show.webm clip.mp4
   stillora-batch --export swf --frames 0-4 --out-file show.swf clip.mp4
   stillora-batch --dry-run *.mp4
+  stillora-batch --scenes --scene-still middle --out stills film.mp4
+  stillora-batch --every-seconds 10 --write-selections film.csv film.mp4
 )");
 }
 

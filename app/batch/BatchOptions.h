@@ -35,6 +35,14 @@ struct BatchOptions {
     bool framesGiven = false;
     std::vector<FrameRange> frames;
 
+    // Selections made for each video instead of read (one of these at most).
+    std::optional<int64_t> everyFrames;  // --every N
+    std::optional<double> everySeconds;  // --every-seconds S
+    std::optional<int> scenes;           // --scenes [SENSITIVITY]
+    std::optional<int> sceneStill;       // --scene-still: 1 first, 2 middle, 3 last
+    std::optional<int64_t> sharpest;     // --sharpest N
+    QString writeSelections;             // --write-selections FILE: save them, render nothing
+
     // Overrides of the stored settings, for this run only.
     std::optional<QString> outDir;
     std::optional<QString> rootName;

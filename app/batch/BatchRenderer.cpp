@@ -1,5 +1,6 @@
 #include "app/batch/BatchRenderer.h"
 
+#include "app/batch/BatchGenerate.h"
 #include "app/batch/BatchSetup.h"
 #include "export/Exporters.h"
 #include "pluginhost/EffectChain.h"
@@ -217,6 +218,7 @@ struct BatchRenderer::Job {
     std::vector<TSelection*> selections;
     RenderSettings settings;
     std::vector<PlannedStill> plan;
+    bool listDamaged = false; // some lines of a CSV or EDL list could not be used
 };
 
 BatchRenderer::BatchRenderer(const BatchOptions& options, const RenderSettings& base,
@@ -230,9 +232,9 @@ void BatchRenderer::report(const QString& text) {
     progress_.message(QStringLiteral("stillora-batch: ") + text);
 }
 
-void BatchRenderer::indexing(const QString& video, int percent) {
+void BatchRenderer::indexing(const QString& video, int percent, const QString& what) {
     std::lock_guard<std::mutex> guard(outputLock_);
-    progress_.indexing(video, percent);
+    progress_.indexing(video, percent, what);
 }
 
 void BatchRenderer::frameDone(const QString& video) {
@@ -299,10 +301,44 @@ BatchRenderer::Prepared BatchRenderer::prepare(Job& job, QString* problem) {
         return Prepared::Ready;
     }
 
+    if (const auto generate = GenerateSettingsOf(options_)) {
+        SelectionList made;
+        const auto progress = [this, &job](int percent) {
+            if (stopRequested_ && stopRequested_()) return false;
+            indexing(job.video, percent, QStringLiteral("Analysing"));
+            return true;
+        };
+        if (!GenerateSelections(*generate, job.video, *job.media, static_cast<int>(job.kind), progress,
+                                &made, problem))
+            return Prepared::InputFailed;
+        for (auto& selection : made) {
+            selection->Effects = fxChain_;
+            selection->RefreshChainCaption();
+            job.selections.push_back(selection.get());
+            job.list.push_back(std::move(selection));
+        }
+        if (job.selections.empty()) report(QStringLiteral("no selections were made for %1").arg(quoted(job.video)));
+        return Prepared::Ready;
+    }
+
     const QString listFile =
         options_.selectionsFile.isEmpty()
             ? SelectionFileName(job.kind == SourceKind::Dvd ? dvdIfoPath(job.video) : job.video)
             : options_.selectionsFile;
+    if (IsExchangeList(listFile)) {
+        // CSV and EDL lists: their times map to this video's frames; a line
+        // that cannot be used is named, the others are rendered.
+        const ExchangeReadResult read = readSelectionsFile(listFile, ClockOf(*job.media));
+        if (!read.error.isEmpty()) {
+            *problem = QStringLiteral("selection list %1: %2").arg(quoted(listFile), oneLine(read.error));
+            return Prepared::InputFailed;
+        }
+        for (const QString& line : read.problems)
+            report(QStringLiteral("selection list %1: %2").arg(quoted(listFile), line));
+        job.listDamaged = !read.problems.isEmpty();
+        for (auto& selection : selectionsFrom(read.selections, static_cast<int>(job.kind)))
+            job.tree.AddSelectionToTree(std::move(selection));
+    } else {
     const SelectionLoadResult loaded = LoadSelectionFile(listFile, job.tree, plugins_);
     if (loaded.outcome == SelectionLoadResult::Missing) {
         *problem = QStringLiteral("no selection list %1 for %2 (save one in Stillora, or give "
@@ -322,6 +358,7 @@ BatchRenderer::Prepared BatchRenderer::prepare(Job& job, QString* problem) {
                        .arg(loaded.added)
                        .arg(quoted(job.video));
         return Prepared::InputFailed;
+    }
     }
     job.selections = job.tree.TopLevelSelections();
     for (const TSelection* selection : job.selections) {
@@ -484,11 +521,24 @@ int BatchRenderer::Run(const std::function<bool()>& stopRequested) {
             report(problem);
             return ExitUsage;
         case Prepared::InputFailed:
+            if (stopRequested()) return ExitCancelled;
             report(problem);
             inputFailed = true;
             continue;
         case Prepared::Ready:
             break;
+        }
+        inputFailed = inputFailed || job->listDamaged;
+        if (!options_.writeSelections.isEmpty()) {
+            // Only the list is wanted: save it and render nothing.
+            if (!WriteSelectionList(options_.writeSelections, job->selections, *job->media, job->video, &problem)) {
+                report(problem);
+                return ExitUsage;
+            }
+            report(QStringLiteral("%1 selection(s) of %2 saved in %3")
+                       .arg(job->selections.size())
+                       .arg(quoted(job->video), quoted(options_.writeSelections)));
+            return inputFailed ? ExitUsage : ExitOk;
         }
         plan(*job);
         // Decoders hold threads and buffers: only the first stays open.

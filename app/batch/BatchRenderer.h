@@ -54,7 +54,7 @@ private:
     void plan(Job& job);
     void render(Job& job, const std::function<bool()>& stopRequested);
     void report(const QString& text);
-    void indexing(const QString& video, int percent);
+    void indexing(const QString& video, int percent, const QString& what = QStringLiteral("Indexing"));
     void frameDone(const QString& video);
 
     const BatchOptions& options_;

@@ -65,10 +65,14 @@ void Progress::frameDone(const QString& video) {
     std::fflush(out_);
 }
 
-void Progress::indexing(const QString& video, int percent) {
+void Progress::indexing(const QString& video, int percent, const QString& what) {
     if (!enabled_) return;
-    const QString text = percent < 0 ? QStringLiteral("%1: Indexing\u2026").arg(video)
-                                     : QStringLiteral("%1: Indexing\u2026 %2 %").arg(video).arg(percent);
+    if (what != lastPass_) {
+        lastPass_ = what;
+        indexTenths_ = -1;
+    }
+    const QString text = percent < 0 ? QStringLiteral("%1: %2\u2026").arg(video, what)
+                                     : QStringLiteral("%1: %2\u2026 %3 %").arg(video, what).arg(percent);
     if (terminal_) {
         std::fprintf(out_, "\r%s\033[K", qPrintable(text));
         lineShown_ = true;

@@ -25,7 +25,8 @@ public:
     // How far the index pass over `video` got while it opens (0 to 99; -1
     // unknown): "video: Indexing… 37 %", redrawn in place on a terminal,
     // written at each further tenth otherwise.
-    void indexing(const QString& video, int percent);
+    // `what` names the pass ("Analysing" for the decode that finds scenes).
+    void indexing(const QString& video, int percent, const QString& what = QStringLiteral("Indexing"));
     // A line of its own, keeping the progress line intact on a terminal.
     void message(const QString& line);
     // Ends the progress line.
@@ -49,6 +50,7 @@ private:
     std::chrono::steady_clock::time_point started_{};
     std::chrono::steady_clock::time_point lastShown_{};
     QString lastLine_;
+    QString lastPass_;  // the pass indexing() showed last
     int indexTenths_ = -1; // the last tenth of an index pass written as a plain line
 };
 

@@ -298,6 +298,16 @@ void TfrmMain::buildActions() {
     connect(actCut, &QAction::triggered, this, &TfrmMain::actCutExecute);
     connect(actSave, &QAction::triggered, this, &TfrmMain::actSaveExecute);
     connect(actLoad, &QAction::triggered, this, &TfrmMain::actLoadExecute);
+    actGenerate = makeAction(this, "actGenerate", "Generate selections\u2026",
+                             "Adds selections every N frames or seconds, one per scene, or the sharpest frames.",
+                             Glyph::AddSelection);
+    actImportList = makeAction(this, "actImportList", "Import list\u2026",
+                               "Adds the selections of a CSV list or an edit decision list.", Glyph::Load);
+    actExportList = makeAction(this, "actExportList", "Export list\u2026",
+                               "Saves the selection list as CSV or as an edit decision list.", Glyph::Save);
+    connect(actGenerate, &QAction::triggered, this, &TfrmMain::actGenerateExecute);
+    connect(actImportList, &QAction::triggered, this, &TfrmMain::actImportListExecute);
+    connect(actExportList, &QAction::triggered, this, &TfrmMain::actExportListExecute);
     connect(actTimeline, &QAction::triggered, this, [this] { frmTimeline->ShowTimeline(); });
 }
 
@@ -545,6 +555,8 @@ void TfrmMain::buildSelectionsPanel() {
     tlbSel->addAction(actCut);
     tbtnDelete = qobject_cast<QToolButton*>(tlbSel->widgetForAction(actCut));
     if (tbtnDelete) tbtnDelete->setObjectName("tbtnDelete");
+    tlbSel->addAction(actGenerate);
+    if (QWidget* generate = tlbSel->widgetForAction(actGenerate)) generate->setObjectName("tbtnGenerate");
     tlbSel->addSeparator();
     tlbSel->addAction(actTimeline);
     tlbRender = named(new QToolButton, "tlbRender");
@@ -571,6 +583,14 @@ void TfrmMain::buildSelectionsPanel() {
             [this](const QModelIndex& current) { SelTreeCurrentChanged(current); });
     connect(SelTree, &QTreeView::clicked, this, [this](const QModelIndex& index) { ActivateNode(index); });
     connect(treeModel_, &SelectionTree::NodeEdited, this, [this](const QModelIndex& index) { ActivateNode(index); });
+    SelTreeMenu = named(new QMenu(this), "SelTreeMenu");
+    SelTreeMenu->addAction(actGenerate);
+    SelTreeMenu->addSeparator();
+    SelTreeMenu->addAction(actImportList);
+    SelTreeMenu->addAction(actExportList);
+    SelTree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(SelTree, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& at) { SelTreeMenu->popup(SelTree->viewport()->mapToGlobal(at)); });
 
     auto* layout = new QVBoxLayout(pnlSelections);
     layout->setContentsMargins(0, 0, 0, 0);

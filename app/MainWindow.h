@@ -211,6 +211,12 @@ private:
     void closeOtherWindows();
     void actSaveExecute();
     void actLoadExecute();
+    // Generated selections and exchanged lists (MainWindowGenerate.cpp).
+    bool canExchangeSelections(const QString& what);
+    void actGenerateExecute();
+    void actImportListExecute();
+    void actExportListExecute();
+    void addGeneratedSelections(SelectionList made);
 
     // Page handlers
     void enterPage(int page);
@@ -329,6 +335,10 @@ public:
     QAction* actSave = nullptr;
     QAction* actCut = nullptr;
     QAction* actTimeline = nullptr;
+    QAction* actGenerate = nullptr;
+    QAction* actImportList = nullptr;
+    QAction* actExportList = nullptr;
+    QMenu* SelTreeMenu = nullptr;
     // ApplyFX page
     QLabel* Image32 = nullptr;
     QToolButton* Stretch1 = nullptr;

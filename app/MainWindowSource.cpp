@@ -44,7 +44,8 @@ QString TfrmMain::StripQuotes(const QString& text) {
 bool TfrmMain::VMRMode() const { return cbVMRMode->isChecked(); }
 
 void TfrmMain::suspendActions(bool suspended) {
-    for (QAction* a : {actMarkIn, actMarkOut, actPlay, actPause, actStop, actGetCurrentFrame, actAddCurrentSelection})
+    for (QAction* a : {actMarkIn, actMarkOut, actPlay, actPause, actStop, actGetCurrentFrame, actAddCurrentSelection,
+                       actGenerate, actImportList, actExportList})
         a->setEnabled(!suspended);
 }
 

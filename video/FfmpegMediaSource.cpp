@@ -648,6 +648,7 @@ void FfmpegMediaSource::close() {
     size_ = QSize();
     stopFrame_ = -1;
     demuxerSeeks_ = 0;
+    decodedFrames_ = 0;
     lastDelivered_ = -1;
     url_.clear();
     inputFormat_.clear();
@@ -717,6 +718,7 @@ int FfmpegMediaSource::decodeNext(int64_t* number) {
         int result = avcodec_receive_frame(codec_, decoded_);
         if (result == 0) {
             failuresInARow_ = 0;
+            ++decodedFrames_;
             // The packet's own presentation time travels with the frame and
             // is exact when present. Without it the decoder's guess only
             // places the first frame after a seek; the next ones are counted.

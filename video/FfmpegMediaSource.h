@@ -76,6 +76,9 @@ public:
     void setDecoderThreads(int threads) { threads_ = threads < 1 ? 1 : threads; }
     // Demuxer seeks since the last open: lets tests tell a forward decode from a seek.
     int64_t demuxerSeeks() const { return demuxerSeeks_; }
+    // Pictures the decoder yielded since the last open (benchmarks: the work
+    // a seek costs).
+    int64_t decodedFrames() const { return decodedFrames_; }
 
 private:
     enum class Reach { Reached, Overshot, NoSafeFrame, Ended, Missing, BadStart, Interrupted };
@@ -178,6 +181,7 @@ private:
     std::thread worker_;
     std::atomic<int64_t> stopFrame_{-1};
     std::atomic<int64_t> demuxerSeeks_{0};
+    std::atomic<int64_t> decodedFrames_{0};
     OpenProgress openProgress_;
     bool openCancelled_ = false; // the handler said stop during the decodes at open
     std::chrono::steady_clock::time_point lastReport_;

@@ -50,7 +50,7 @@ int RunBenchmarks(int argc, char** argv, const char* defaultName, int seconds) {
         if (!QFileInfo::exists(QString::fromStdString(g_clip)) &&
             SpawnAndWait({"ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
                           "testsrc2=size=1920x1080:rate=25", "-t", std::to_string(seconds), "-c:v",
-                          "libx264", "-bf", "3", "-pix_fmt", "yuv420p", g_clip},
+                          "libx264", "-bf", "3", "-g", "250", "-pix_fmt", "yuv420p", g_clip},
                          nullptr) != 0) {
             std::fprintf(stderr, "cannot make the clip with ffmpeg\n");
             return 1;

@@ -15,11 +15,14 @@ bool MediaFrameSource::fetch(const TSelection&, int64_t frame, QImage& picture, 
         return false;
     }
     if (settle_) settle_();
-    if (!media_.grab(grabbed_)) {
+    // Nothing is kept here: an image the source may reuse must be released
+    // by everyone once the run is done with it.
+    QImage grabbed;
+    if (!media_.grab(grabbed)) {
         if (error) *error = QStringLiteral("Cannot grab frame %1.").arg(frame);
         return false;
     }
-    picture = grabbed_;
+    picture = std::move(grabbed);
     return true;
 }
 

@@ -37,7 +37,6 @@ public:
 private:
     MediaSource& media_;
     std::function<void()> settle_;
-    QImage grabbed_;
 };
 
 // A live capture: the selection's stored picture whose slot index is the

@@ -9,7 +9,9 @@
 #include <QDir>
 
 #include <chrono>
-#include <future>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 #include <thread>
 #include <utility>
 
@@ -262,6 +264,76 @@ struct FetchedFrame {
     const QString& reason;
 };
 
+namespace {
+
+// Writes the stills of a pipelined run on one thread that lives as long as
+// the run, one still at a time. Every member is called by the run's thread;
+// the lock guards the job and its result.
+class StillWriterThread {
+public:
+    StillWriterThread() : thread_([this] { work(); }) {}
+    ~StillWriterThread() {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            quit_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+    StillWriterThread(const StillWriterThread&) = delete;
+    StillWriterThread& operator=(const StillWriterThread&) = delete;
+
+    // Starts writing; the write before must have been waited for.
+    void start(QImage picture, QString path, int type, int quality) {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            job_ = Job{std::move(picture), std::move(path), type, quality};
+            result_.reset();
+        }
+        changed_.notify_all();
+    }
+    // Waits for the started write: written, or the error text. The picture
+    // is released before this returns.
+    std::pair<bool, QString> wait() {
+        std::unique_lock<std::mutex> guard(lock_);
+        changed_.wait(guard, [this] { return result_.has_value(); });
+        return *std::exchange(result_, std::nullopt);
+    }
+
+private:
+    struct Job {
+        QImage picture;
+        QString path;
+        int type;
+        int quality;
+    };
+    void work() {
+        std::unique_lock<std::mutex> guard(lock_);
+        for (;;) {
+            changed_.wait(guard, [this] { return quit_ || job_.has_value(); });
+            if (quit_) return;
+            Job job = std::move(*job_);
+            job_.reset();
+            guard.unlock();
+            QString error;
+            const bool written = WriteStill(job.picture, job.path, job.type, job.quality, &error);
+            job.picture = QImage();
+            guard.lock();
+            result_.emplace(written, error);
+            changed_.notify_all();
+        }
+    }
+
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::optional<Job> job_;
+    std::optional<std::pair<bool, QString>> result_;
+    bool quit_ = false;
+    std::thread thread_;
+};
+
+} // namespace
+
 // A frame that was named and whose still may still be being written: its
 // completion (the write's outcome, the exporter step, the counter) happens
 // before the next frame is named.
@@ -271,8 +343,8 @@ struct RenderRun::PendingFrame {
     TSelection* selection = nullptr;
     int64_t frame = 0;
     QImage picture;
-    bool writing = false;
-    std::future<std::pair<bool, QString>> write; // written, or the error text
+    bool writing = false; // its still is with the writer
+    std::optional<StillWriterThread> writer; // made at the first still
 };
 
 void RenderRun::prepareFrame(TSelection& selection, const FetchedFrame& fetched,
@@ -298,7 +370,7 @@ void RenderRun::completeFrame(PendingFrame& pending) {
     bool processEventsAfterWrite = true;
     if (pending.writing) {
         pending.writing = false;
-        const auto [written, error] = pending.write.get();
+        const auto [written, error] = pending.writer->wait();
         if (!written && prompter_->writeFailed(lastFramePath_, error) == RenderPrompter::Yes) {
             stopRequested_ = true;
             processEventsAfterWrite = false;
@@ -365,14 +437,9 @@ void RenderRun::runPipelined(const std::vector<TSelection*>& selections) {
             if (callbacks_.destInfo) callbacks_.destInfo(QStringLiteral("Saving frame: ") + name);
             if (writesStills()) {
                 pending.writing = true;
-                pending.write =
-                    std::async(std::launch::async, [picture = dest_, path = lastFramePath_,
-                                                    type = settings_.stillType,
-                                                    quality = settings_.jpegQuality] {
-                        QString error;
-                        const bool written = WriteStill(picture, path, type, quality, &error);
-                        return std::make_pair(written, error);
-                    });
+                if (!pending.writer) pending.writer.emplace();
+                pending.writer->start(dest_, lastFramePath_, settings_.stillType,
+                                      settings_.jpegQuality);
             }
         }
     }

@@ -13,9 +13,10 @@
 //
 // A pipelined render (setPipelined) fetches the next frames on a thread of
 // its own while the current one goes through its chain, and writes each
-// still on a worker while the next frame's effects run. Frames still leave
-// in order: names, counter, questions, exporter calls, labels and files are
-// those of the plain run, and a stop drops the frames fetched ahead.
+// still on a writer thread (one per run) while the next frame's effects
+// run. Frames still leave in order: names, counter, questions, exporter
+// calls, labels and files are those of the plain run, and a stop drops the
+// frames fetched ahead.
 //
 // One object lives as long as the program: FrameCounter, LastFramePath and
 // the movie frame size keep their values from one run to the next, and the
@@ -100,7 +101,9 @@ public:
     // Needs a frame source that may be used from another thread; with one
     // that may not, the run is plain.
     void setPipelined(bool on) { pipelined_ = on; }
-    // Frames fetched ahead of the one being processed (default 4).
+    // Frames fetched ahead of the one being processed (default 2: enough to
+    // keep the decoder busy while a still is written, and each 1080p frame in
+    // flight costs 8 MB).
     void setFetchAhead(int frames) { fetchAhead_ = frames < 1 ? 1 : frames; }
     // Folder an empty export folder is created under (default: the current one).
     void setWorkingDirectory(const QString& folder) { workingDir_ = folder; }
@@ -165,7 +168,7 @@ private:
     RenderExporter* exporter_ = nullptr;
     QString workingDir_;
     bool pipelined_ = false;
-    int fetchAhead_ = 4;
+    int fetchAhead_ = 2;
 
     RenderSettings settings_;
     bool stopRequested_ = true; // no run in progress

@@ -797,6 +797,8 @@ int FfmpegMediaSource::decodeNext(int64_t* number) {
             }
             if (!timesByPosition_.empty() && packet_->pos >= 0) restoreTimes(packet_);
         }
+        // Decided per packet: frame threads take the setting with the packet.
+        codec_->skip_frame = skipsPacket(*packet_) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
         result = avcodec_send_packet(codec_, packet_);
         pendingPacket_ = result == AVERROR(EAGAIN);
         // Damaged packets are skipped, as a sequential decode skips them.
@@ -828,7 +830,26 @@ bool FfmpegMediaSource::reopen(std::string* error) {
     return true;
 }
 
+bool FfmpegMediaSource::skipsPacket(const AVPacket& packet) const {
+    // A frame before the one sought is never shown; when no other picture
+    // refers to it either (the decoder knows: a B-frame that is no
+    // reference), leaving it out changes no picture. Only where every packet
+    // carries a presentation time of its own, by which its frame is
+    // numbered, so that the packet's frame is known before it is decoded.
+    if (skipBefore_ < 0 || !indexed_ || !index_.anchored() || !index_.distinctPresentationTimes() ||
+        index_.hasDamage() || packet.pts == AV_NOPTS_VALUE)
+        return false;
+    return index_.numberOf(packet.pts) < skipBefore_;
+}
+
 FfmpegMediaSource::Reach FfmpegMediaSource::decodeUntil(int64_t target, Start start) {
+    // From the start of the stream the first picture must be frame 0 (see
+    // BadStart): nothing is skipped until it came.
+    skipBefore_ = start == Start::Beginning ? -1 : target;
+    struct EndSkipping {
+        int64_t& skip;
+        ~EndSkipping() { skip = -1; }
+    } endSkipping{skipBefore_};
     // After a seek into the middle, frames before the first key frame may
     // lean on frames the decoder never saw: they do not count.
     bool keySeen = start != Start::Seeked;
@@ -853,6 +874,7 @@ FfmpegMediaSource::Reach FfmpegMediaSource::decodeUntil(int64_t target, Start st
         // seek went too far, unlike a frame missing from a running decode.
         if (n > target) return numbered && keySeen ? Reach::Missing : Reach::Overshot;
         numbered = true;
+        skipBefore_ = target;
         keySeen = keySeen || key;
         if (keySeen && n == target) {
             present(n, false);

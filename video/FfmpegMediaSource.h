@@ -169,6 +169,10 @@ private:
     // The number decodeNext() took from the frame's timestamp or packet, or
     // -1 when it counted on from the frame before.
     int64_t lastTimestampNumber_ = -1;
+    // While decodeUntil() runs: the frame sought. Packets of earlier frames
+    // that no other picture refers to need not be decoded (see skipsPacket).
+    int64_t skipBefore_ = -1;
+    bool skipsPacket(const AVPacket& packet) const;
 
     // Caller's thread only.
     SourceKind kind_ = SourceKind::File;
@@ -203,9 +207,12 @@ private:
     int64_t currentNumber_ = 0;
     int64_t currentTs_ = 0;
     FrameConverter converter_;
-    // Converted images come from here when no caller holds them any more:
-    // the current one, the one a caller still holds, and one to write.
-    std::array<QImage, 3> imagePool_;
+    // Converted images come from here when no caller holds them any more, so
+    // that a frame is converted into memory already mapped: the current one,
+    // those a caller still holds (a render run keeps a few frames in flight:
+    // fetched ahead, in its chain, being written), and one to write. Slots
+    // are filled on first need only.
+    std::array<QImage, 6> imagePool_;
 
     std::mutex handlerLock_;
     FrameCallback callback_;

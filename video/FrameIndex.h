@@ -53,6 +53,11 @@ public:
     void truncate(int64_t frames);
     int64_t frameDuration() const { return duration_; }
     bool byPresentationTime() const { return byPts_; }
+    // True when every packet carries a presentation time of its own: then a
+    // packet's time alone tells which frame it gives.
+    bool distinctPresentationTimes() const {
+        return byPts_ && static_cast<int64_t>(times_.size()) == packetCount_;
+    }
     // True when no packet carried a presentation time: then the decoder's
     // guessed timestamps are all there is, and they are consistent.
     bool withoutPresentationTimes() const { return noPts_; }

@@ -106,6 +106,37 @@ TEST(FfmpegSeeking, NearbyFramesAheadDecodeForwardWithoutSeeking) {
     EXPECT_EQ(grabbedNumber(source), 230);
 }
 
+TEST(FfmpegSeeking, FramesNothingRefersToAreLeftOutOnTheWayToTheSoughtOne) {
+    const QString path = clipPath("h264-bframes.mp4");
+    ASSERT_FALSE(path.isEmpty());
+    FfmpegMediaSource source;
+    std::string error;
+    ASSERT_TRUE(source.open(SourceKind::File, path.toStdString(), &error)) << error;
+
+    // Frame 59 lies just before the key frame at 60: a decode from frame 0
+    // passes 58 frames nobody shows, and x264's B-frames that are no
+    // reference need not be decoded.
+    int64_t decoded = source.decodedFrames();
+    ASSERT_TRUE(source.seek(59, &error)) << error;
+    EXPECT_EQ(grabbedNumber(source), 59);
+    EXPECT_LT(source.decodedFrames() - decoded, 50) << "every frame before 59 was decoded";
+
+    // The frames right after the sought one are all decoded and exact, and
+    // so is a far one reached by a seek, and the first frame again.
+    for (int64_t frame = 60; frame < 70; ++frame) {
+        ASSERT_TRUE(source.seek(frame, &error)) << error;
+        EXPECT_EQ(grabbedNumber(source), frame);
+    }
+    decoded = source.decodedFrames();
+    ASSERT_TRUE(source.seek(179, &error)) << error;
+    EXPECT_EQ(grabbedNumber(source), 179);
+    EXPECT_LT(source.decodedFrames() - decoded, 50);
+    for (int64_t frame : {0, 1, 178, 2}) {
+        ASSERT_TRUE(source.seek(frame, &error)) << error;
+        EXPECT_EQ(grabbedNumber(source), frame);
+    }
+}
+
 TEST(FfmpegSeeking, FramesOutsideTheVideoAreRefusedAndThePositionKept) {
     const QString path = clipPath("mjpeg.avi");
     ASSERT_FALSE(path.isEmpty());

@@ -44,6 +44,12 @@ QString ComposeFrameName(const RenderSettings& settings, const QString& caption,
     QString name = CleanNamePart(settings.rootName);
     if (settings.addSelectionName) name += sep + CleanNamePart(caption);
     name += sep + ZeroPad(counter, settings.digits);
+    // A name that begins with a dot would be a hidden file: the user would
+    // not see the stills just written.
+    for (QChar& c : name) {
+        if (c != QLatin1Char('.')) break;
+        c = QLatin1Char('_');
+    }
     return name + StillExtension(settings.stillType);
 }
 

@@ -27,7 +27,8 @@ QString ExportFolderPrefix(const QString& folder);
 QString CleanNamePart(const QString& part);
 
 // Bare file name of a still: root, separator and caption (when enabled),
-// separator and the zero-padded counter, still extension; each part cleaned.
+// separator and the zero-padded counter, still extension; each part cleaned,
+// and leading dots turned into "_" so that no still is a hidden file.
 QString ComposeFrameName(const RenderSettings& settings, const QString& caption, int32_t counter);
 // ExportFolderPrefix() followed by ComposeFrameName().
 QString FramePath(const RenderSettings& settings, const QString& caption, int32_t counter);

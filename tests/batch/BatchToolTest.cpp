@@ -317,6 +317,32 @@ TEST_F(BatchTool, DryRunListsTheNamesAndWritesNothing) {
     EXPECT_FALSE(QFileInfo::exists(dir_.file("config/Stillora")));
 }
 
+TEST_F(BatchTool, CaptionsFromASelectionListNeverLeadOutOfTheFolder) {
+    SelectionList list;
+    SelectionTree tree(list);
+    auto s = std::make_unique<TSelection>("../../escape");
+    s->StartFrame = 10;
+    s->EndFrame = 11;
+    tree.AddSelectionToTree(std::move(s));
+    ASSERT_TRUE(SaveSelectionFile(dir_.file("hostile.sel"), tree));
+    const QString out = QDir(dir_.path()).canonicalPath() + "/export/";
+    const QStringList expected = {out + "___.._escape000.jpg", out + "___.._escape001.jpg"};
+
+    const test::ToolRun listed = run({"--dry-run", "--root", "", "--no-separator", "--selections",
+                                      "hostile.sel", "--out", "export", clip_});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err.toStdString();
+    EXPECT_EQ(listed.outLines(), expected) << listed.outLines().join(" ").toStdString();
+
+    const test::ToolRun written = run({"--root", "", "--no-separator", "--selections",
+                                       "hostile.sel", "--out", "export", clip_});
+    ASSERT_EQ(written.exitCode, 0) << written.err.toStdString();
+    for (const QString& path : expected) EXPECT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+    // Visible files, not hidden ones a dot in front would make.
+    EXPECT_EQ(QDir(out).entryList(QDir::Files).size(), 2);
+    EXPECT_FALSE(QFileInfo::exists(dir_.file("escape000.jpg")));
+    EXPECT_TRUE(QDir(QFileInfo(dir_.path()).dir()).entryList({"escape*"}, QDir::Files).isEmpty());
+}
+
 TEST_F(BatchTool, MissingVideoExits2AndTheOthersAreRendered) {
     QFile::copy(clip_, dir_.file("second.mp4"));
     const test::ToolRun r =

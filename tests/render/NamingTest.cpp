@@ -27,6 +27,20 @@ TEST(FrameName, PartsFollowTheNamingOptions) {
     EXPECT_EQ(ComposeFrameName(s, "Intro", 3), "-Intro-00003.bmp");
 }
 
+TEST(FrameName, NoPartLeadsOutOfTheFolderOrHidesTheStill) {
+    RenderSettings s;
+    s.digits = 3;
+    s.rootName = "a/b";
+    s.separator = "\\";
+    EXPECT_EQ(ComposeFrameName(s, QString("x\ty") + QChar(0), 1), "a_b_x_y__001.jpg");
+    s.rootName = "";
+    s.useSeparator = false;
+    EXPECT_EQ(ComposeFrameName(s, "../../up", 2), "___.._up002.jpg");
+    // Dots inside a name are kept.
+    s.rootName = "v1.2";
+    EXPECT_EQ(ComposeFrameName(s, ".x", 3), "v1.2.x003.jpg");
+}
+
 TEST(FrameName, CounterIsPaddedButNeverCut) {
     RenderSettings s;
     s.digits = 3;

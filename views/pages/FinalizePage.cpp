@@ -107,6 +107,10 @@ TFinalizePage::TFinalizePage(RenderHost& host, TConfigPage& config, QWidget* par
     pbRun->setValue(0);
     pbRun->setTextVisible(false);
     pbRun->setMaximumHeight(14);
+    pbRun->setMinimumWidth(80);
+    // Wide enough for a long run's text, so the bar does not jump as it changes.
+    lblProgress->setMinimumWidth(
+        lblProgress->fontMetrics().horizontalAdvance(QStringLiteral("Frame 00000 of 00000, 00:00 left")));
 
     jvExportFolder = named(new QLineEdit, "jvExportFolder");
     jvExportFolder->setToolTip("Output folder.");
@@ -186,14 +190,16 @@ TFinalizePage::TFinalizePage(RenderHost& host, TConfigPage& config, QWidget* par
     quick->addLayout(textRow);
     quick->addLayout(styleRow);
 
+    // The folder row also holds the preview delay, so that the run row has
+    // the room to show how far the run is without cutting its text.
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(new QLabel("Output Folder:"));
     bottom->addWidget(jvExportFolder, 1);
+    bottom->addSpacing(8);
+    bottom->addWidget(cbPreviewDelay);
+    bottom->addWidget(spinPreviewDelay);
+    bottom->addWidget(new QLabel("msec."));
     auto* run = new QHBoxLayout;
-    run->addWidget(cbPreviewDelay);
-    run->addWidget(spinPreviewDelay);
-    run->addWidget(new QLabel("msec."));
-    run->addSpacing(8);
     run->addWidget(lblProgress);
     run->addWidget(pbRun, 1);
     run->addWidget(btnPreview);

@@ -46,7 +46,8 @@ public:
     // Skips the deblocking filter while decoding: about a fifth faster on
     // H.264, pictures a little blockier; frame numbers are not affected.
     void setFastDecode(bool fast) { fastDecode_ = fast; }
-    void setDecoderThreads(int threads) { threads_ = threads < 1 ? 1 : threads; }
+    // Decoder threads; 0 (the default) lets libavcodec choose by the cores.
+    void setDecoderThreads(int threads) { threads_ = threads < 0 ? 0 : threads; }
 
     // Opens the file's video stream. False with *error set on failure.
     bool open(const std::string& path, std::string* error);
@@ -70,14 +71,15 @@ private:
     Impl* impl_;
     int maxWidth_ = 480;
     bool fastDecode_ = false;
-    int threads_ = 2;
+    int threads_ = 0;
     double rate_ = 0;
     int64_t expected_ = 0;
     std::atomic<bool> cancelled_{false};
 };
 
 // Box-averages a plane down by a whole factor in each direction (factor 1
-// copies); a partial box at the right or bottom edge is dropped.
+// copies; every pixel counts); a partial box at the right or bottom edge is
+// dropped.
 LumaPlane shrinkPlane(const LumaPlane& plane, int factor);
 
 } // namespace stillora

@@ -673,6 +673,9 @@ QWidget* TfrmMain::buildSeekPage() {
     pnlSelContainerFrames = named(new QWidget, "pnlSelContainerFrames");
     auto* container = new QVBoxLayout(pnlSelContainerFrames);
     container->setContentsMargins(0, 0, 0, 0);
+    // The panel lives here until the ApplyFX page borrows it; owned from the
+    // start, so a window that never shows the Seek page still frees it.
+    container->addWidget(pnlSelections);
     pnlSelContainerFrames->setMinimumWidth(150);
 
     auto* layout = new QHBoxLayout(page);

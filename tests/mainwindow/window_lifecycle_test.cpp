@@ -23,6 +23,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
@@ -195,6 +196,16 @@ TEST_F(WindowLifecycle, ClosingTheMainWindowEndsTheProgramWithEveryWindowAndStor
     EXPECT_EQ(
         std::get<int32_t>(*SettingsStore(dir.file("settings.json")).ReadSetting("frmRender.Left")),
         40);
+}
+
+TEST_F(WindowLifecycle, TheSelectionsPanelBelongsToTheWindowBeforeAnyPageShowsIt) {
+    make();
+    // Never shown on the Seek or ApplyFX page, it must still go with the window.
+    ASSERT_NE(window->pnlSelections->parentWidget(), nullptr);
+    EXPECT_EQ(window->pnlSelections->window(), window.get());
+    QPointer<QWidget> panel = window->pnlSelections;
+    window.reset();
+    EXPECT_TRUE(panel.isNull());
 }
 
 TEST_F(WindowLifecycle, CaptionsAreTheWindowsOwnTexts) {

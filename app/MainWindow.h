@@ -162,10 +162,15 @@ public:
     int PlaybackState = 0; // 0 stopped, 1 playing, 2 paused, 3 positioned by the user
     std::atomic<bool> CaptureBufferActive{false};
     bool VMRMode() const;
+    // True while the source delivers live frames into CaptureStack: a
+    // capture device, or a stream URL that turned out to be a broadcast.
+    // Such a source has no position; its selections come from the ring.
+    bool LiveSource() const;
 
     // What a render or preview run needs of the window.
     std::vector<TSelection*> selections() override;
-    int sourceKind() override { return CurrentSourceKind; }
+    // A live stream is a live source to the run and the timeline.
+    int sourceKind() override { return LiveSource() ? 0 : CurrentSourceKind; }
     bool fetchFrame(int64_t frame, QImage& picture, QString* error) override;
     RenderFrameSource* renderSource() override;
     QString sourceName() override { return SourceName; }
@@ -275,6 +280,10 @@ private:
     bool closeAfterRun_ = false;  // a close came during a run: close when it has ended
     bool finishBeforeRun_ = false; // Finish as it was when the run started
     bool closed_ = false;         // settings and placement are stored once
+    bool liveStream_ = false;     // the open stream URL is a broadcast
+    bool opening_ = false;        // an open waits on the media layer; Cancel stops it
+    bool openCancelRequested_ = false;
+    QString openFailure_;         // why the last open failed, in a sentence; may be empty
     FirstShowPlacer* placer_ = nullptr;
     QImage preview_;      // the ApplyFX preview picture Image32
     QImage previewCache_; // ImageCache: the untouched frame while a plug-in dialog is open

@@ -33,7 +33,7 @@ void TfrmMain::AddCurrentFrame() {
     const int position = TrackBar->value();
     setStatus("Frame " + QString::number(position) + " added.");
     try {
-        if (CurrentSourceKind != 0) {
+        if (!LiveSource()) {
             treeModel_->AddSelectionToTree(
                 NewSelection(position, position, CurrentSourceKind, *CaptureStack_, CaptureBufferActive));
         } else {
@@ -56,7 +56,7 @@ void TfrmMain::AddCurrentSelection() {
     const int in = TrackBar->SelStart(), out = TrackBar->SelEnd();
     setStatus("Interval [" + QString::number(in) + "," + QString::number(out) + "] added.");
     try {
-        if (CurrentSourceKind != 0)
+        if (!LiveSource())
             treeModel_->AddSelectionToTree(NewSelection(in, out, CurrentSourceKind, *CaptureStack_, CaptureBufferActive));
         else if (auto picked = PickFromCaptureStack(*frmGetFrame, *CaptureStack_, CaptureBufferActive))
             treeModel_->AddSelectionToTree(std::move(picked));
@@ -98,7 +98,7 @@ void TfrmMain::ActivateNode(const QModelIndex& node) {
     TSelection* selection = SelectionTree::SelectionOf(node);
     if (!selection) return;
     const int kind = SelectionTree::ImageIndexOf(node);
-    if (CurrentSourceKind != 0) {
+    if (!LiveSource()) {
         actPauseExecute();
         auto markInterval = [&] {
             TrackBar->SetSelStart(low32(selection->StartFrame));

@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QThread>
 #include <QToolButton>
@@ -43,6 +44,8 @@ QString TfrmMain::StripQuotes(const QString& text) {
 
 bool TfrmMain::VMRMode() const { return cbVMRMode->isChecked(); }
 
+bool TfrmMain::LiveSource() const { return CurrentSourceKind == 0 || (CurrentSourceKind == 2 && liveStream_); }
+
 void TfrmMain::suspendActions(bool suspended) {
     for (QAction* a : {actMarkIn, actMarkOut, actPlay, actPause, actStop, actGetCurrentFrame, actAddCurrentSelection,
                        actGenerate, actImportList, actExportList})
@@ -56,9 +59,9 @@ void TfrmMain::EnterSeek() {
         if (OpenSource(CurrentSourceKind, SourceName))
             actPlay->trigger();
         else
-            setStatus("Cannot open: " + SourceName);
+            setStatus("Cannot open: " + SourceName + (openFailure_.isEmpty() ? QString() : " \u2013 " + openFailure_));
     }
-    TrackBar->setEnabled(!btnCapture->isChecked() && SourceOpened);
+    TrackBar->setEnabled(!LiveSource() && SourceOpened);
     btnCapSettingsAction->setVisible(btnCapture->isChecked());
 }
 
@@ -69,6 +72,8 @@ bool TfrmMain::OpenSource(int kind, const QString& name) {
     TrackBar->SetSelEnd(0);
     suspendActions(true);
     Video->clearFrame();
+    liveStream_ = false;
+    openFailure_.clear();
     bool opened = false;
     switch (kind) {
     case 0: opened = OpenCaptureDevice(name); break;
@@ -78,14 +83,21 @@ bool TfrmMain::OpenSource(int kind, const QString& name) {
     default: break;
     }
     if (opened) {
-        setStatus("Media opened.");
+        // A stream says what it turned out to be: a remote file with a
+        // position and exact frames, or a broadcast whose frames go to the ring.
+        if (kind == 2)
+            setStatus(liveStream_ ? QStringLiteral("Media opened. Live stream: frames are kept as they arrive.")
+                                  : QStringLiteral("Media opened. Remote file of %1 frames.").arg(FrameCount()));
+        else
+            setStatus("Media opened.");
         SourceOpened = true;
         suspendActions(false);
         media_->setFrameNotifier([this] { Video->frameArrived(); });
         // The source's own selection list comes back; a missing file reads nothing.
         // A DVD's list is named after its IFO file, also when a folder was given.
+        // A URL names no local file, so no list is looked up beside it.
         const QString listed = kind == 1 || kind == 3 ? dvdIfoPath(name) : name;
-        LoadSelectionFile(SelectionFileName(listed), *treeModel_, plugins_);
+        if (kind != 2) LoadSelectionFile(SelectionFileName(listed), *treeModel_, plugins_);
         emit sourceOpened(name);
     } else {
         setStatus("Error opening media.");
@@ -119,16 +131,26 @@ bool TfrmMain::OpenCaptureDevice(const QString& name) {
 
 namespace {
 
-// Holds back the user's input while a file is indexed, so that no handler
-// runs inside the open; an Escape key press asks the open to stop.
+// Holds back the user's input while a file is indexed or a server is
+// waited for, so that no handler runs inside the open; an Escape key press
+// asks the open to stop, and so does a click on `cancel` (when given), the
+// one control that stays usable.
 class OpenInputGate : public QObject {
 public:
-    OpenInputGate() { qApp->installEventFilter(this); }
+    explicit OpenInputGate(QWidget* cancel = nullptr) : cancel_(cancel) { qApp->installEventFilter(this); }
     ~OpenInputGate() override { qApp->removeEventFilter(this); }
     bool cancelled() const { return cancelled_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
+        if (cancel_ && isMouseEvent(event->type())) {
+            // Mouse input reaches a widget through its window: let the
+            // window's share pass, and of the widgets' only the cancel button's.
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (!widget && watched->isWindowType()) return false;
+            if (widget && (widget == cancel_ || cancel_->isAncestorOf(widget))) return false;
+            return true;
+        }
         switch (event->type()) {
         case QEvent::KeyPress:
             if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) cancelled_ = true;
@@ -152,6 +174,11 @@ protected:
     }
 
 private:
+    static bool isMouseEvent(QEvent::Type type) {
+        return type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+               type == QEvent::MouseButtonDblClick || type == QEvent::MouseMove;
+    }
+    QWidget* cancel_;
     bool cancelled_ = false;
 };
 
@@ -194,9 +221,39 @@ void TfrmMain::SetTrackBarRange() {
 bool TfrmMain::OpenStreamUrl(const QString& url) {
     if (url.isEmpty()) return false;
     std::string error;
+    CaptureBufferActive = false;
     media_->setFrameCallback({});
-    if (!media_->open(SourceKind::Stream, StripQuotes(url).toStdString(), &error)) return false;
-    SetTrackBarRange();
+    // Connecting, reading the stream's header and indexing a remote file run
+    // on the media layer's thread; the window keeps painting and shows how
+    // far it got. Escape or the Cancel button stops the open.
+    OpenInputGate gate(btnCancel);
+    opening_ = true;
+    openCancelRequested_ = false;
+    media_->setOpenProgress([this, &gate](int percent) {
+        if (percent == MediaSource::kConnecting)
+            setStatus(QStringLiteral("Connecting\u2026"));
+        else
+            setStatus(percent < 0 ? QStringLiteral("Indexing\u2026")
+                                  : QStringLiteral("Indexing\u2026 %1 %").arg(percent));
+        QCoreApplication::processEvents();
+        return !gate.cancelled() && !openCancelRequested_;
+    });
+    const bool opened = media_->open(SourceKind::Stream, StripQuotes(url).toStdString(), &error);
+    media_->setOpenProgress(nullptr);
+    opening_ = false;
+    if (!opened) {
+        openFailure_ = QString::fromStdString(error);
+        return false;
+    }
+    liveStream_ = media_->isLive();
+    if (!liveStream_) {
+        SetTrackBarRange();
+        return true;
+    }
+    // A broadcast is a live source: its frames go to the ring while it plays.
+    TrackBar->setEnabled(true);
+    media_->setFrameCallback([this](const QImage& frame, int64_t) { GrabberBuffer(frame); });
+    CaptureBufferActive = AllocateCaptureStack();
     return true;
 }
 
@@ -236,7 +293,7 @@ void TfrmMain::PlayFromPosition(int64_t frame) {
 }
 
 void TfrmMain::CloseSource() {
-    if (CurrentSourceKind == 0) media_->setFrameCallback({});
+    if (LiveSource()) media_->setFrameCallback({});
     CaptureBufferActive = false;
     media_->setFrameNotifier({});
     media_->close();
@@ -246,7 +303,7 @@ void TfrmMain::CloseSource() {
 void TfrmMain::actPlayExecute() {
     try {
         std::string error;
-        if (CurrentSourceKind == 0) {
+        if (LiveSource()) {
             media_->pause(&error);
             if (!media_->run(&error)) throw std::runtime_error(error);
         } else {
@@ -297,7 +354,7 @@ int64_t TfrmMain::FrameCount() { return media_->frameCount(); }
 int64_t TfrmMain::CurrentFrame() { return media_->currentFrame(); }
 
 void TfrmMain::SeekToFrame(int64_t frame, bool noWait) {
-    if (CurrentSourceKind == 0) return;
+    if (LiveSource()) return;
     std::string error;
     if (media_->state() == MediaState::Running) media_->pause(&error);
     const bool safeDelay = cbSeekDelay->isChecked();
@@ -337,7 +394,7 @@ void TfrmMain::GrabFrame(QImage& frameBitmap) {
     const bool ok = GrabToBitmap(grabbed);
     // An open source that yields no picture at all cannot be grabbed from:
     // offer the other rendering mode.
-    if (!ok && SourceOpened && media_->isOpen() && CurrentSourceKind != 0) {
+    if (!ok && SourceOpened && media_->isOpen() && !LiveSource()) {
         const auto answer = Dialogs().message(
             DialogService::Warning, QString(),
             "Stillora cannot grab the frame.\r\n\r\nDo you want to activate VMR mode and check again?",

@@ -82,7 +82,7 @@ void TfrmMain::exitPage(int page) {
         break;
     case kwSelectSource: SetupSelectPage(); break;
     case kwSelect:
-        if (CurrentSourceKind != 0) actPauseExecute();
+        if (!LiveSource()) actPauseExecute();
         break;
     case kwExport: ConfigPage->ExitPage(); break;
     default: break;
@@ -98,6 +98,11 @@ void TfrmMain::btnBackClick() { SetActivePage(activePage_ - 1); }
 void TfrmMain::btnNextClick() { SetActivePage(activePage_ + 1); }
 
 void TfrmMain::btnCancelClick() {
+    // While a source opens, Cancel stops the open and nothing else.
+    if (opening_) {
+        openCancelRequested_ = true;
+        return;
+    }
     if (activePage_ == kwFinish) {
         StopRequested = true;
         FinalizePage->RequestStop();
@@ -257,7 +262,7 @@ bool TfrmMain::fetchFrame(int64_t frame, QImage& picture, QString* error) {
 RenderFrameSource* TfrmMain::renderSource() {
     // The safe-seek delay waits on this thread between seek and grab, and
     // live sources render from their stored slots: both stay sequential.
-    if (cbSeekDelay->isChecked() || CurrentSourceKind == 0 || !SourceOpened || !media_->isOpen())
+    if (cbSeekDelay->isChecked() || LiveSource() || !SourceOpened || !media_->isOpen())
         return nullptr;
     std::string error;
     if (media_->state() == MediaState::Running) media_->pause(&error);

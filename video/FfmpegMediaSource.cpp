@@ -5,6 +5,7 @@
 #include "video/DvdTitle.h"
 #include "video/MediaLog.h"
 #include "video/PacketCheck.h"
+#include "video/StreamUrl.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -15,6 +16,7 @@ extern "C" {
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <vector>
 
 namespace stillora {
@@ -25,6 +27,15 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kOpenTimeoutSeconds = 15;
 constexpr int kReadTimeoutSeconds = 10;
+// Connecting to a server and reading a stream's header: a server that
+// accepts and never answers is given up after this long.
+constexpr int kConnectTimeoutSeconds = 10;
+// A live stream whose timestamps run this far from the wall clock (a jump,
+// a burst after a stall) is followed from its newest frame on.
+constexpr double kLiveResyncSeconds = 1.0;
+// How long stopping playback waits for the playback thread to end by itself
+// before a blocking network read is aborted (which costs a reconnect).
+constexpr auto kStopGrace = std::chrono::milliseconds(300);
 // A frame at most this far ahead of the decoder is reached by decoding
 // forward, even when a key frame lies in between.
 constexpr int64_t kForwardFrames = 16;
@@ -67,7 +78,9 @@ int FfmpegMediaSource::interruptCallback(void* opaque) {
     auto* self = static_cast<FfmpegMediaSource*>(opaque);
     if (self->abortIo_) return 1;
     const int64_t deadline = self->ioDeadline_;
-    return deadline != 0 && Clock::now().time_since_epoch().count() > deadline;
+    if (deadline == 0 || Clock::now().time_since_epoch().count() <= deadline) return 0;
+    self->timedOut_ = true;
+    return 1;
 }
 
 void FfmpegMediaSource::armDeadline(int seconds) {
@@ -89,10 +102,12 @@ bool FfmpegMediaSource::open(SourceKind kind, const std::string& name, std::stri
         }
         break;
     }
-    case SourceKind::Stream:
+    case SourceKind::Stream: {
         if (name.empty()) return fail(error, "No URL given.");
-        if (!openInput(name, nullptr, error)) return false;
-        break;
+        std::string why;
+        if (!isStreamUrl(name, &why)) return fail(error, why);
+        return openStream(name, error);
+    }
     case SourceKind::Live: {
         for (const CaptureDevice& device : listCaptureDevices()) {
             if (device.name == name) return openLive("video4linux2", device.path, error);
@@ -169,6 +184,94 @@ bool FfmpegMediaSource::openLive(const std::string& format, const std::string& u
     return true;
 }
 
+bool FfmpegMediaSource::openStream(const std::string& url, std::string* error) {
+    network_ = true;
+    timedOut_ = false;
+    cancelRequested_ = false;
+    openPhase_ = Connecting;
+    bytesIndexed_ = 0;
+    indexSize_ = -1;
+    std::string failure;
+    bool opened = false;
+    if (!openProgress_) {
+        opened = connectStream(url, &failure);
+    } else {
+        // The connect, the header and the index pass may each wait on the
+        // server for seconds: they run on a thread of their own, and this
+        // thread reports every 50 ms and passes a cancel on as an abort.
+        pumpOutside_ = true;
+        bool done = false;
+        std::thread opener([&] {
+            opened = connectStream(url, &failure);
+            std::lock_guard<std::mutex> lock(waitLock_);
+            done = true;
+            wake_.notify_all();
+        });
+        std::unique_lock<std::mutex> lock(waitLock_);
+        while (!done) {
+            wake_.wait_for(lock, std::chrono::milliseconds(50), [&] { return done; });
+            if (done) break;
+            int percent = MediaSource::kConnecting;
+            if (openPhase_ == Finishing) {
+                percent = 99;
+            } else if (openPhase_ == Indexing) {
+                const int64_t size = indexSize_;
+                percent = size > 0 ? int(std::clamp<int64_t>(bytesIndexed_ * 100 / size, 0, 99)) : -1;
+            }
+            lock.unlock();
+            if (!cancelRequested_ && !openProgress_(percent)) {
+                cancelRequested_ = true;
+                abortIo_ = true;
+            }
+            lock.lock();
+        }
+        lock.unlock();
+        opener.join();
+        abortIo_ = false;
+        pumpOutside_ = false;
+    }
+    if (cancelRequested_) {
+        close();
+        return fail(error, kOpenCancelled);
+    }
+    if (!opened) {
+        close();
+        return fail(error, failure);
+    }
+    return true;
+}
+
+bool FfmpegMediaSource::connectStream(const std::string& url, std::string* error) {
+    if (!openInput(url, nullptr, error)) return false;
+    // A remote file can be read again from any byte and has a length; an
+    // HLS playlist that ends (video on demand) is sought by its segments.
+    const bool seekable = format_->pb && (format_->pb->seekable & AVIO_SEEKABLE_NORMAL);
+    const bool playlist = std::strcmp(format_->iformat->name, "hls") == 0;
+    const bool known = format_->duration != AV_NOPTS_VALUE && format_->duration > 0;
+    if (!known || !(seekable || playlist)) {
+        liveStream_ = true;
+        kind_ = SourceKind::Stream;
+        open_ = true;
+        state_ = MediaState::Stopped;
+        return true;
+    }
+    openPhase_ = Indexing;
+    indexSize_ = format_->pb ? avio_size(format_->pb) : -1;
+    if (!buildIndex(error)) {
+        closeInput();
+        return false;
+    }
+    openPhase_ = Finishing;
+    return finishOpen(SourceKind::Stream, error);
+}
+
+bool FfmpegMediaSource::recoverInput(std::string* error) {
+    if (!inputInterrupted_) return true;
+    if (!reopen(error)) return false;
+    inputInterrupted_ = false;
+    return true;
+}
+
 bool FfmpegMediaSource::openInput(const std::string& url, const char* format, std::string* error) {
     const AVInputFormat* inputFormat = nullptr;
     if (format) {
@@ -195,18 +298,22 @@ bool FfmpegMediaSource::openInput(const std::string& url, const char* format, st
         av_dict_set(&options, "rw_timeout", std::to_string(kReadTimeoutSeconds * 1000000LL).c_str(),
                     0);
     }
-    armDeadline(kOpenTimeoutSeconds);
+    // A stream and whatever it opens underneath (segments, data channels,
+    // references in a container) stay on the network.
+    if (network_) av_dict_set(&options, "protocol_whitelist", streamProtocolWhitelist(), 0);
+    const int openSeconds = network_ ? kConnectTimeoutSeconds : kOpenTimeoutSeconds;
+    armDeadline(openSeconds);
     int result = avformat_open_input(&format_, url.c_str(), inputFormat, &options);
     av_dict_free(&options);
     if (result < 0) {
         format_ = nullptr; // freed by avformat_open_input
-        return fail(error, describe(result));
+        return fail(error, network_ ? streamFailureReason(result, timedOut_) : describe(result));
     }
-    armDeadline(kOpenTimeoutSeconds);
+    armDeadline(openSeconds);
     result = avformat_find_stream_info(format_, nullptr);
     if (result < 0) {
         closeInput();
-        return fail(error, describe(result));
+        return fail(error, network_ ? streamFailureReason(result, timedOut_) : describe(result));
     }
 
     // The best video stream that is not a cover picture.
@@ -312,7 +419,7 @@ bool FfmpegMediaSource::buildIndex(std::string* error) {
         wake_.notify_all();
     };
     bool cancelled = false;
-    if (!openProgress_) {
+    if (pumpOutside_ || !openProgress_) {
         readAll();
     } else {
         const int64_t size = format_->pb ? avio_size(format_->pb) : -1;
@@ -335,7 +442,11 @@ bool FfmpegMediaSource::buildIndex(std::string* error) {
         reader.join();
         abortIo_ = false;
     }
-    if (cancelled) return fail(error, kOpenCancelled);
+    if (cancelled || cancelRequested_) return fail(error, kOpenCancelled);
+    if (network_ && readResult < 0)
+        return fail(error, timedOut_ || readResult == AVERROR_EXIT || readResult == AVERROR(EIO)
+                               ? "The server stopped sending in the middle of the video."
+                               : streamFailureReason(readResult, false));
     if (readResult == AVERROR_EXIT) return fail(error, "Reading the source timed out.");
     // Packets at the start may yield no picture (a recording cut mid-GOP,
     // leading frames whose references were cut off): only a decode tells.
@@ -355,7 +466,12 @@ bool FfmpegMediaSource::buildIndex(std::string* error) {
 
 void FfmpegMediaSource::keepResponsive() {
     // Decoding at open runs on the caller's thread: it still reports, so
-    // that a window's event loop is never held up for long.
+    // that a window's event loop is never held up for long. A stream that
+    // opens on a thread of its own is reported on by the caller's thread.
+    if (pumpOutside_) {
+        if (cancelRequested_) openCancelled_ = true;
+        return;
+    }
     if (!openProgress_ || openCancelled_) return;
     const auto now = std::chrono::steady_clock::now();
     if (now - lastReport_ < std::chrono::milliseconds(50)) return;
@@ -373,6 +489,8 @@ int FfmpegMediaSource::readPackets(const PacketCheck& check, const std::vector<i
         if (abortIo_) return AVERROR_EXIT;
         if (result < 0) {
             if (result == AVERROR_EXIT) return result;
+            // A connection that fails is no end of the video.
+            if (network_ && format_->pb && format_->pb->error < 0) return format_->pb->error;
             break; // the end, or damaged data from here on: index what was read
         }
         if (packet_->pos > 0) bytesIndexed_ = packet_->pos;
@@ -640,6 +758,9 @@ void FfmpegMediaSource::close() {
     open_ = false;
     indexed_ = false;
     startsUndecodable_ = false;
+    network_ = false;
+    liveStream_ = false;
+    inputInterrupted_ = false;
     damagedPackets_.clear();
     timesByPosition_.clear();
     openCancelled_ = false;
@@ -786,7 +907,13 @@ int FfmpegMediaSource::decodeNext(int64_t* number) {
             result = av_read_frame(format_, packet_);
             if (result == AVERROR(EAGAIN)) continue;
             if (result < 0) {
-                if (abortIo_ || result == AVERROR_EXIT) return -1;
+                // An aborted read, or a connection that failed, is no end of
+                // the video: the input is reconnected before it is read again.
+                if (abortIo_ || result == AVERROR_EXIT ||
+                    (network_ && format_->pb && format_->pb->error < 0)) {
+                    inputInterrupted_ = true;
+                    return -1;
+                }
                 inputEnded_ = true;
                 avcodec_send_packet(codec_, nullptr); // drain the frames still held
                 continue;
@@ -1019,7 +1146,7 @@ std::string FfmpegMediaSource::notice() const {
 }
 
 int64_t FfmpegMediaSource::frameCount() {
-    return open_ && indexed_ && kind_ != SourceKind::Live ? index_.count() : 0;
+    return open_ && indexed_ && !isLive() ? index_.count() : 0;
 }
 
 void FfmpegMediaSource::setFrameCallback(FrameCallback callback) {
@@ -1040,7 +1167,7 @@ std::vector<CaptureDevice> FfmpegMediaSource::captureDevices() {
 
 bool FfmpegMediaSource::seek(int64_t frame, std::string* error) {
     if (!open_) return fail(error, "No source is open.");
-    if (kind_ == SourceKind::Live) return fail(error, "A live source cannot be sought.");
+    if (isLive()) return fail(error, "A live source cannot be sought.");
     if (frame < 0 || frame >= frameCount()) return fail(error, "Frame out of range.");
     if (index_.isDamaged(frame))
         return fail(error, "Frame " + std::to_string(frame) +
@@ -1049,6 +1176,7 @@ bool FfmpegMediaSource::seek(int64_t frame, std::string* error) {
     state_ = MediaState::Paused;
     if (!format_) return fail(error, "The source cannot be read any more.");
     if (frame == currentFrame() && lastNumber_ == frame) return true;
+    if (!recoverInput(error)) return false;
     return seekTo(frame, error);
 }
 
@@ -1057,9 +1185,14 @@ bool FfmpegMediaSource::run(std::string* error) {
     if (state_ == MediaState::Running && worker_.joinable()) return true;
     stopWorker();
     if (!format_) return fail(error, "The source cannot be read any more.");
+    if (!recoverInput(error)) return false;
     // A failed seek can leave the decoder off the presented frame: go back to it.
     if (indexed_ && hasFrame_ && lastNumber_ != currentFrame() && !seekTo(currentFrame(), error))
         return false;
+    {
+        std::lock_guard<std::mutex> lock(waitLock_);
+        workerFinished_ = false;
+    }
     worker_ = std::thread(&FfmpegMediaSource::playLoop, this);
     state_ = MediaState::Running;
     return true;
@@ -1082,19 +1215,33 @@ bool FfmpegMediaSource::stop(std::string* error) {
 void FfmpegMediaSource::stopWorker() {
     if (!worker_.joinable()) return;
     {
-        std::lock_guard<std::mutex> lock(waitLock_);
+        std::unique_lock<std::mutex> lock(waitLock_);
         stopRequested_ = true;
+        wake_.notify_all();
+        // Files are read from local storage; only streams and devices can
+        // block. They get a moment to end by themselves, as they normally do
+        // between two frames, before a blocking read is aborted.
+        if (kind_ != SourceKind::File && !reader_ &&
+            !wake_.wait_for(lock, kStopGrace, [this] { return workerFinished_; }))
+            abortIo_ = true;
     }
-    wake_.notify_all();
-    // Files are read from local storage; only streams and devices can block.
-    if (kind_ != SourceKind::File && !reader_) abortIo_ = true;
     worker_.join();
     stopRequested_ = false;
     abortIo_ = false;
 }
 
 void FfmpegMediaSource::playLoop() {
-    const bool live = kind_ == SourceKind::Live;
+    playFrames();
+    std::lock_guard<std::mutex> lock(waitLock_);
+    workerFinished_ = true;
+    wake_.notify_all();
+}
+
+void FfmpegMediaSource::playFrames() {
+    // A device delivers at its own pace; a live stream is paced by its
+    // timestamps like a file, but follows its own clock when that jumps.
+    const bool device = kind_ == SourceKind::Live;
+    const bool live = isLive();
     int64_t startTs;
     bool started, deliverFirst;
     {
@@ -1105,21 +1252,26 @@ void FfmpegMediaSource::playLoop() {
         deliverFirst = !live && hasFrame_ && currentNumber_ != lastDelivered_;
     }
     if (deliverFirst) deliverCurrent();
-    const auto startWall = Clock::now();
+    auto startWall = Clock::now();
 
     while (!stopRequested_) {
         const int64_t stopAt = stopFrame_;
         if (!live && stopAt >= 0 && lastNumber_ >= stopAt) break;
         int64_t number = -1;
         if (decodeNext(&number) <= 0) break;
-        if (!live) {
+        if (!device) {
             if (!started) {
                 startTs = lastTs_;
                 started = true;
             }
-            const auto due =
-                startWall + std::chrono::duration_cast<Clock::duration>(
-                                std::chrono::duration<double>((lastTs_ - startTs) * timeBase_));
+            auto due = startWall + std::chrono::duration_cast<Clock::duration>(
+                                       std::chrono::duration<double>((lastTs_ - startTs) * timeBase_));
+            const auto now = Clock::now();
+            if (live && std::chrono::abs(std::chrono::duration<double>(due - now)).count() >
+                            kLiveResyncSeconds) {
+                startWall = due = now;
+                startTs = lastTs_;
+            }
             std::unique_lock<std::mutex> lock(waitLock_);
             wake_.wait_until(lock, due, [this] { return stopRequested_.load(); });
         }

@@ -7,6 +7,11 @@
 // goes back to a key frame and decodes forward to the exact frame; a request a
 // few frames ahead of the decoder just decodes forward.
 //
+// A stream URL is told apart at open: one that can be sought and has a known
+// length (a file on a server that answers range requests, an HLS playlist
+// that ends) is a remote file, indexed and numbered exactly like a local
+// file; anything else is a live stream, which behaves like a capture device.
+//
 // Threads: the public calls come from one thread. Playback runs on a thread
 // of its own that owns the decoder while it runs; pause(), stop(), seek() and
 // close() end that thread before they touch the decoder again. The presented
@@ -45,6 +50,7 @@ public:
     void close() override;
     bool isOpen() const override { return open_; }
     SourceKind kind() const override { return kind_; }
+    bool isLive() const override { return open_ && (kind_ == SourceKind::Live || liveStream_); }
     bool run(std::string* error) override;
     bool pause(std::string* error) override;
     bool stop(std::string* error) override;
@@ -87,6 +93,15 @@ private:
     enum class Start { Beginning, Seeked, Continuing };
 
     bool openInput(const std::string& url, const char* format, std::string* error);
+    // Opens a stream URL (already checked): connects, tells a remote file
+    // from a live stream, indexes a remote file. With a progress handler the
+    // work runs on a thread of its own while the caller's thread reports.
+    bool openStream(const std::string& url, std::string* error);
+    // The work of openStream(), on whichever thread runs it.
+    bool connectStream(const std::string& url, std::string* error);
+    // Reconnects an input whose reading was interrupted (a read that was
+    // aborted leaves libavformat's byte reader failed for good).
+    bool recoverInput(std::string* error);
     void closeInput();
     bool finishOpen(SourceKind kind, std::string* error);
     bool attachReader();
@@ -130,6 +145,7 @@ private:
     QSize uprightSize(int width, int height) const;
     void deliverCurrent();
     void playLoop();
+    void playFrames(); // the body of playLoop()
     void stopWorker();
     void armDeadline(int seconds);
     static int interruptCallback(void* opaque);
@@ -157,6 +173,9 @@ private:
     FrameIndex index_;
     bool indexed_ = false;
     bool startsUndecodable_ = false; // the opening holds packets that yield no picture
+    bool network_ = false;    // the input is a stream URL
+    bool liveStream_ = false; // ... and a live one: no index, frames counted as they come
+    bool inputInterrupted_ = false; // a read was aborted or failed: reconnect before reading on
     // Packets the index pass found damaged: their presentation and decode times.
     std::vector<std::pair<int64_t, int64_t>> damagedPackets_;
     // The times of every indexed packet, by ascending byte position: after
@@ -191,11 +210,20 @@ private:
     std::chrono::steady_clock::time_point lastReport_;
     void keepResponsive(); // reports to openProgress_ at most every 50 ms
     std::atomic<int64_t> bytesIndexed_{0}; // byte position the index pass reached
+    // Set while a stream opens on a thread of its own and the caller's thread
+    // reports progress: the opening thread then never calls openProgress_.
+    bool pumpOutside_ = false;
+    enum OpenPhase : int { Connecting, Indexing, Finishing };
+    std::atomic<int> openPhase_{Connecting};
+    std::atomic<int64_t> indexSize_{-1};
+    std::atomic<bool> cancelRequested_{false}; // the progress handler said stop
+    std::atomic<bool> timedOut_{false};        // the read deadline ended a wait
 
     // Ends waits and blocking reads.
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> abortIo_{false};
     std::atomic<int64_t> ioDeadline_{0};
+    bool workerFinished_ = true; // under waitLock_: playLoop() has returned
     std::mutex waitLock_;
     std::condition_variable wake_;
 

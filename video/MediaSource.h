@@ -49,6 +49,11 @@ public:
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     virtual SourceKind kind() const = 0;
+    // True for a source that delivers frames as they come and cannot be
+    // positioned: a capture device, or a stream URL that is a broadcast
+    // rather than a remote file (no known length, or no way to seek in it).
+    // Live sources have no frame count and refuse every seek.
+    virtual bool isLive() const { return isOpen() && kind() == SourceKind::Live; }
 
     // Starts or resumes playback at the media's pace, from the current
     // position to the stop frame. Returns false with *error on failure.
@@ -105,8 +110,12 @@ public:
     // packet read once, which takes long for a long file on a slow disk),
     // about every 50 ms, with the share read so far (0 to 99, -1 when the
     // size is unknown); the reading itself runs on a thread of its own.
+    // While a stream URL waits for its server (connecting, reading the
+    // stream's header) the share is kConnecting; the waiting runs on that
+    // thread too.
     // Returning false cancels: open() then fails with "Opening was cancelled."
     // An empty function removes the handler.
+    static constexpr int kConnecting = -2;
     using OpenProgress = std::function<bool(int percent)>;
     virtual void setOpenProgress(OpenProgress progress) { (void)progress; }
 

@@ -963,7 +963,10 @@ bool FfmpegMediaSource::skipsPacket(const AVPacket& packet) const {
     // reference), leaving it out changes no picture. Only where every packet
     // carries a presentation time of its own, by which its frame is
     // numbered, so that the packet's frame is known before it is decoded.
-    if (skipBefore_ < 0 || !indexed_ || !index_.anchored() || !index_.distinctPresentationTimes() ||
+    // Not for stream URLs: over an HLS playlist, skipping gave wrong frames
+    // after seeks (its packets are numbered per segment read), so remote
+    // files decode every frame.
+    if (skipBefore_ < 0 || network_ || !indexed_ || !index_.anchored() || !index_.distinctPresentationTimes() ||
         index_.hasDamage() || packet.pts == AV_NOPTS_VALUE)
         return false;
     return index_.numberOf(packet.pts) < skipBefore_;

@@ -144,6 +144,22 @@ ParseResult ParseCommandLine(const QStringList& arguments) {
                     error = QStringLiteral("--every needs a number of frames from 1, not %1").arg(quoted(*v));
                 o.everyFrames = n;
             }
+        } else if (name == QLatin1String("--grab")) {
+            int64_t n = 0;
+            if (auto v = value()) {
+                if (!parseCount(*v, 1000000, n) || n < 1)
+                    error = QStringLiteral("--grab needs a number of frames from 1 to 1000000, not %1").arg(quoted(*v));
+                o.grabFrames = n;
+            }
+        } else if (name == QLatin1String("--grab-seconds")) {
+            if (auto v = value()) {
+                bool ok = false;
+                const double seconds = v->toDouble(&ok);
+                if (!ok || !(seconds > 0) || seconds > 86400)
+                    error = QStringLiteral("--grab-seconds needs seconds above 0 and up to 86400, not %1")
+                                .arg(quoted(*v));
+                o.grabSeconds = seconds;
+            }
         } else if (name == QLatin1String("--every-seconds")) {
             if (auto v = value()) {
                 bool ok = false;
@@ -345,8 +361,16 @@ ParseResult ParseCommandLine(const QStringList& arguments) {
 
     const int generators = int(o.everyFrames.has_value()) + int(o.everySeconds.has_value()) +
                            int(o.scenes.has_value()) + int(o.sharpest.has_value());
+    const bool grabs = o.grabFrames || o.grabSeconds;
     if (generators > 1)
         error = QStringLiteral("--every, --every-seconds, --scenes and --sharpest cannot be used together");
+    else if (o.grabFrames && o.grabSeconds)
+        error = QStringLiteral("--grab and --grab-seconds cannot be used together");
+    else if (grabs && (o.framesGiven || !o.selectionsFile.isEmpty() || generators > 0 ||
+                       !o.writeSelections.isEmpty()))
+        error = QStringLiteral("--grab and --grab-seconds take the frames of a live stream as they "
+                               "arrive: leave out --frames, --selections, --every, --every-seconds, "
+                               "--scenes, --sharpest and --write-selections");
     else if (generators > 0 && (o.framesGiven || !o.selectionsFile.isEmpty()))
         error = QStringLiteral("--every, --every-seconds, --scenes and --sharpest make the selections: "
                                "leave out --frames and --selections");
@@ -358,7 +382,7 @@ ParseResult ParseCommandLine(const QStringList& arguments) {
         error = QStringLiteral("--overwrite and --keep-going cannot be used together");
     else if (o.framesGiven && !o.selectionsFile.isEmpty())
         error = QStringLiteral("--frames and --selections cannot be used together");
-    else if (o.fx && !o.framesGiven && generators == 0)
+    else if (o.fx && !o.framesGiven && generators == 0 && !grabs)
         error = QStringLiteral("--fx applies to frames given with --frames or made by --every, "
                                "--every-seconds, --scenes or --sharpest; selection lists carry their own chains");
     else if (o.separator && o.noSeparator)
@@ -399,6 +423,11 @@ export kind "Numbered Frames" would. Defaults come from the settings saved by
 Stillora; the options below change them for this run only and are never saved.
 A VIDEO may also be a DVD volume (a folder holding VIDEO_TS, an IFO file or an
 ISO image): its main title is rendered, its list named after its IFO file.
+A VIDEO may also be a stream URL (http, https, hls, rtsp, rtmp, srt, udp, rtp,
+tcp). A file on a server that answers range requests, or an HLS playlist that
+ends, is a remote file and is rendered like a file, by exact frame numbers; no
+list is looked up beside a URL, so give --selections or --frames. Any other
+stream is live: --grab or --grab-seconds takes its next frames.
 
 Selections:
   --selections FILE   read the selections from FILE instead of the list file
@@ -418,6 +447,10 @@ Selections:
   --sharpest N        the sharpest frame of every N frames
   --write-selections FILE  save the selections (made, or read) as FILE, a
                       .sel, .csv or .edl list, and render nothing
+  --grab N            for a live stream: render the next N frames to arrive,
+                      1 to 1000000, as one selection
+  --grab-seconds S    for a live stream: render the frames that arrive in
+                      the next S seconds (S may have a fraction)
   --fx CHAIN          effect chain for the frames of --frames (or of --every,
                       --every-seconds, --scenes, --sharpest): plug-in names
                       separated by commas, e.g. --fx "Lightness,Spray"

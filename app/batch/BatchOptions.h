@@ -42,6 +42,9 @@ struct BatchOptions {
     std::optional<int> sceneStill;       // --scene-still: 1 first, 2 middle, 3 last
     std::optional<int64_t> sharpest;     // --sharpest N
     QString writeSelections;             // --write-selections FILE: save them, render nothing
+    // A live stream's frames, taken as they arrive (one of these at most).
+    std::optional<int64_t> grabFrames;  // --grab N
+    std::optional<double> grabSeconds;  // --grab-seconds S
 
     // Overrides of the stored settings, for this run only.
     std::optional<QString> outDir;

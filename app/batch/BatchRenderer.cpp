@@ -12,6 +12,7 @@
 #include "selection/SelectionTree.h"
 #include "video/DvdTitle.h"
 #include "video/MediaSource.h"
+#include "video/StreamUrl.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,6 +20,9 @@
 #include <QHash>
 #include <QThread>
 
+#include <chrono>
+#include <limits>
+#include <optional>
 #include <thread>
 
 #include <algorithm>
@@ -212,6 +216,7 @@ public:
 struct BatchRenderer::Job {
     QString video;
     SourceKind kind = SourceKind::File;
+    bool live = false; // a live stream: its frames were taken at open and are stored
     std::unique_ptr<MediaSource> media;
     SelectionList list;
     SelectionTree tree{list};
@@ -245,15 +250,22 @@ void BatchRenderer::frameDone(const QString& video) {
 bool BatchRenderer::openMedia(Job& job, QString* problem) {
     job.media = createMediaSource();
     std::string error;
-    // A folder, an IFO file or an ISO image is a DVD volume.
-    job.kind = isDvdVolumePath(job.video) ? SourceKind::Dvd : SourceKind::File;
-    const std::string name = job.kind == SourceKind::Dvd
-                                 ? job.video.toStdString()
-                                 : QFile::encodeName(job.video).toStdString();
-    // Indexing a long file takes a while: show how far it got; Ctrl-C stops it.
+    // An address such as http://... is a stream URL (a remote file or a
+    // live stream, told apart at open); a folder, an IFO file or an ISO
+    // image is a DVD volume.
+    job.kind = looksLikeUrl(job.video.toStdString()) ? SourceKind::Stream
+               : isDvdVolumePath(job.video)          ? SourceKind::Dvd
+                                                     : SourceKind::File;
+    const std::string name = job.kind == SourceKind::File ? QFile::encodeName(job.video).toStdString()
+                                                          : job.video.toStdString();
+    // Indexing a long file, or waiting for a server, takes a while: show
+    // how far it got; Ctrl-C stops it.
     job.media->setOpenProgress([this, &job](int percent) {
         if (stopRequested_ && stopRequested_()) return false;
-        indexing(job.video, percent);
+        if (percent == MediaSource::kConnecting)
+            indexing(job.video, -1, QStringLiteral("Connecting"));
+        else
+            indexing(job.video, percent);
         return true;
     });
     const bool opened = job.media->open(job.kind, name, &error);
@@ -270,8 +282,118 @@ bool BatchRenderer::openMedia(Job& job, QString* problem) {
     return true;
 }
 
+BatchRenderer::Prepared BatchRenderer::grabLive(Job& job, QString* problem) {
+    using GrabClock = std::chrono::steady_clock;
+    // A stream that sends nothing for this long has ended (reads time out
+    // after 10 s).
+    constexpr auto kSilence = std::chrono::seconds(12);
+    job.live = true;
+    const int64_t wanted = options_.grabFrames.value_or(std::numeric_limits<int64_t>::max());
+    const auto start = GrabClock::now();
+    const auto until = options_.grabSeconds
+                           ? start + std::chrono::duration_cast<GrabClock::duration>(
+                                         std::chrono::duration<double>(*options_.grabSeconds))
+                           : GrabClock::time_point::max();
+    struct Arrivals {
+        std::mutex lock;
+        std::vector<std::unique_ptr<TCachedBitmap>> pictures;
+        int64_t unwritten = 0;
+        GrabClock::time_point last;
+    } arrivals;
+    arrivals.last = start;
+    // Runs on the decoding thread; each frame goes to disk as it arrives, so
+    // a long grab holds no pictures in memory.
+    job.media->setFrameCallback([&](const QImage& frame, int64_t) {
+        const auto now = GrabClock::now();
+        std::lock_guard<std::mutex> hold(arrivals.lock);
+        if (static_cast<int64_t>(arrivals.pictures.size()) >= wanted || now >= until) return;
+        auto slot = std::make_unique<TCachedBitmap>();
+        if (!slot->store(frame)) ++arrivals.unwritten;
+        arrivals.pictures.push_back(std::move(slot));
+        arrivals.last = now;
+    });
+    std::string error;
+    bool stopped = false;
+    if (!job.media->run(&error)) {
+        job.media->setFrameCallback({});
+        *problem = QStringLiteral("cannot play live stream %1: %2")
+                       .arg(quoted(job.video), oneLine(QString::fromStdString(error)));
+        return Prepared::InputFailed;
+    }
+    for (;;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const auto now = GrabClock::now();
+        int64_t taken;
+        {
+            std::lock_guard<std::mutex> hold(arrivals.lock);
+            taken = static_cast<int64_t>(arrivals.pictures.size());
+            if (taken >= wanted || now >= until || now - arrivals.last > kSilence) break;
+        }
+        if (stopRequested_ && stopRequested_()) {
+            stopped = true;
+            break;
+        }
+        const double share = options_.grabFrames
+                                 ? double(taken) / double(wanted)
+                                 : std::chrono::duration<double>(now - start).count() / *options_.grabSeconds;
+        indexing(job.video, std::clamp(int(share * 100), 0, 99), QStringLiteral("Grabbing"));
+    }
+    job.media->setFrameCallback({});
+    job.media->stop(&error);
+    std::vector<std::unique_ptr<TCachedBitmap>> pictures;
+    {
+        std::lock_guard<std::mutex> hold(arrivals.lock);
+        pictures.swap(arrivals.pictures);
+    }
+    if (stopped) {
+        *problem = QStringLiteral("stopped while grabbing from %1").arg(quoted(job.video));
+        return Prepared::InputFailed;
+    }
+    if (pictures.empty()) {
+        *problem = QStringLiteral("no frames arrived from live stream %1").arg(quoted(job.video));
+        return Prepared::InputFailed;
+    }
+    const int64_t n = static_cast<int64_t>(pictures.size());
+    if (options_.grabFrames && n < wanted) {
+        report(QStringLiteral("live stream %1 ended after %2 of %3 frames")
+                   .arg(quoted(job.video))
+                   .arg(n)
+                   .arg(wanted));
+        failed_ += wanted - n;
+    }
+    if (arrivals.unwritten > 0) {
+        report(QStringLiteral("%1 frame(s) of %2 could not be kept in the temporary folder")
+                   .arg(arrivals.unwritten)
+                   .arg(quoted(job.video)));
+    }
+    // Named as the program names a selection taken from a live source.
+    auto selection = std::make_unique<TSelection>((n == 1 ? QStringLiteral("Frame_") : QStringLiteral("Range_")) +
+                                                  MakeStamp());
+    selection->StartFrame = 0;
+    selection->EndFrame = n - 1;
+    selection->frmLength = static_cast<int32_t>(n);
+    selection->SourceKind = static_cast<int32_t>(SourceKind::Live);
+    selection->AllocateSlots(kThumbSlotSize);
+    selection->CachedSlots = std::move(pictures);
+    selection->Effects = fxChain_;
+    selection->RefreshChainCaption();
+    job.selections.push_back(selection.get());
+    job.list.push_back(std::move(selection));
+    return Prepared::Ready;
+}
+
 BatchRenderer::Prepared BatchRenderer::prepare(Job& job, QString* problem) {
     if (!openMedia(job, problem)) return Prepared::InputFailed;
+    const bool grabs = options_.grabFrames || options_.grabSeconds;
+    if (job.media->isLive()) {
+        if (!grabs) {
+            *problem = QStringLiteral("%1 is a live stream: give --grab N or --grab-seconds S to "
+                                      "take its next frames")
+                           .arg(quoted(job.video));
+            return Prepared::UsageFault;
+        }
+        return grabLive(job, problem);
+    }
     const int64_t count = job.media->frameCount();
     if (count <= 0) {
         *problem = QStringLiteral("video %1 has no frames").arg(quoted(job.video));
@@ -279,6 +401,13 @@ BatchRenderer::Prepared BatchRenderer::prepare(Job& job, QString* problem) {
     }
     const QString extent =
         QStringLiteral("%1 (%2 frames: 0-%3)").arg(quoted(job.video)).arg(count).arg(count - 1);
+    if (grabs) {
+        *problem = QStringLiteral("--grab and --grab-seconds take the frames of a live stream; %1 "
+                                  "is a video of %2 frames: give --frames or a selection list")
+                       .arg(quoted(job.video))
+                       .arg(count);
+        return Prepared::UsageFault;
+    }
 
     if (options_.framesGiven) {
         TSelection stack;
@@ -321,6 +450,13 @@ BatchRenderer::Prepared BatchRenderer::prepare(Job& job, QString* problem) {
         return Prepared::Ready;
     }
 
+    // A URL names no local file: no list is looked up beside it.
+    if (options_.selectionsFile.isEmpty() && job.kind == SourceKind::Stream) {
+        *problem = QStringLiteral("%1 is a URL, beside which no selection list is looked up: give "
+                                  "--selections or --frames")
+                       .arg(quoted(job.video));
+        return Prepared::InputFailed;
+    }
     const QString listFile =
         options_.selectionsFile.isEmpty()
             ? SelectionFileName(job.kind == SourceKind::Dvd ? dvdIfoPath(job.video) : job.video)
@@ -403,7 +539,12 @@ void BatchRenderer::render(Job& job, const std::function<bool()>& stopRequested)
                                                    QThread::msleep(static_cast<unsigned long>(ms));
                                                })
                                              : std::function<void()>();
-    MediaFrameSource media(*job.media, settle);
+    // A live stream's frames were stored as they arrived; anything else is
+    // sought and grabbed.
+    std::optional<MediaFrameSource> media;
+    LiveSlotFrameSource stored;
+    if (!job.live) media.emplace(*job.media, settle);
+    RenderFrameSource& frames = job.live ? static_cast<RenderFrameSource&>(stored) : *media;
     RenderRun run;
     FrameStates states(run, job.plan.size());
     const auto fail = [&](const QString& reason) {
@@ -418,7 +559,7 @@ void BatchRenderer::render(Job& job, const std::function<bool()>& stopRequested)
                    .arg(frame)
                    .arg(name, oneLine(reason)));
     };
-    RenderingSource source(job.plan, media, states);
+    RenderingSource source(job.plan, frames, states);
     BatchPrompter prompter(states, fail, [&](const QString& text) { report(text); });
     run.setPrompter(&prompter);
     run.setFrameSource(&source);
@@ -541,8 +682,9 @@ int BatchRenderer::Run(const std::function<bool()>& stopRequested) {
             return inputFailed ? ExitUsage : ExitOk;
         }
         plan(*job);
-        // Decoders hold threads and buffers: only the first stays open.
-        if (!jobs.empty()) job->media.reset();
+        // Decoders hold threads and buffers: only the first stays open. A
+        // live stream is done with once its frames are taken.
+        if (!jobs.empty() || job->live) job->media.reset();
         jobs.push_back(std::move(job));
     }
 
@@ -609,7 +751,7 @@ int BatchRenderer::Run(const std::function<bool()>& stopRequested) {
                 break;
             }
             QString openProblem;
-            if (!job.media && !openMedia(job, &openProblem)) {
+            if (!job.live && !job.media && !openMedia(job, &openProblem)) {
                 // It opened a moment ago; its frames count as failed.
                 report(openProblem);
                 failed_ += static_cast<int64_t>(job.plan.size());

@@ -51,6 +51,9 @@ private:
 
     Prepared prepare(Job& job, QString* problem);
     bool openMedia(Job& job, QString* problem);
+    // Takes the frames of a live stream as they arrive (--grab, --grab-seconds)
+    // into one selection whose stored pictures the render writes.
+    Prepared grabLive(Job& job, QString* problem);
     void plan(Job& job);
     void render(Job& job, const std::function<bool()>& stopRequested);
     void report(const QString& text);

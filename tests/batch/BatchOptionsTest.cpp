@@ -154,7 +154,8 @@ TEST(CommandLine, EveryOptionIsDocumented) {
                               "--list-plugins", "--quiet",        "--verbose",      "--help",
                               "--version",      "--avi-codec",    "--avi-rate",
                               "--list-codecs",  "--gif-delay",    "--gif-loop",
-                              "--video-rate",   "--video-hold",   "--video-quality"};
+                              "--video-rate",   "--video-hold",   "--video-quality",
+                              "--grab",         "--grab-seconds"};
     QFile manFile(QStringLiteral(STILLORA_SOURCE_DIR "/docs/stillora-batch.1"));
     ASSERT_TRUE(manFile.open(QIODevice::ReadOnly));
     // roff writes "-" as "\-".
@@ -168,4 +169,15 @@ TEST(CommandLine, EveryOptionIsDocumented) {
     }
     for (const char* status : {"130", "Example"})
         EXPECT_TRUE(help.contains(status, Qt::CaseInsensitive)) << status;
+}
+
+TEST(CommandLine, GrabbingALiveStreamTakesNoOtherSourceOfSelections) {
+    EXPECT_TRUE(parse({"--grab", "25", "udp://127.0.0.1:1234"}).ok());
+    EXPECT_TRUE(parse({"--grab-seconds", "2.5", "--fx", "Lightness", "rtsp://cam/1"}).ok());
+    for (const QStringList& bad : {QStringList{"--grab", "0", "u"}, QStringList{"--grab-seconds", "-1", "u"},
+                                   QStringList{"--grab", "5", "--grab-seconds", "1", "u"},
+                                   QStringList{"--grab", "5", "--frames", "0", "u"},
+                                   QStringList{"--grab", "5", "--selections", "a.sel", "u"},
+                                   QStringList{"--grab", "5", "--every", "10", "u"}})
+        EXPECT_FALSE(parse(bad).ok()) << bad.join(' ').toStdString();
 }

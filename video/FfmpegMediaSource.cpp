@@ -482,8 +482,10 @@ void FfmpegMediaSource::keepResponsive() {
 int FfmpegMediaSource::readPackets(const PacketCheck& check, const std::vector<int64_t>& listed) {
     bool ascending = true;
     int64_t lastPosition = -1;
+    // The deadline runs from the last packet that came, so that a demuxer
+    // that keeps retrying a silent input cannot wait on it for ever.
+    armDeadline(kReadTimeoutSeconds);
     for (;;) {
-        armDeadline(kReadTimeoutSeconds);
         const int result = av_read_frame(format_, packet_);
         if (result == AVERROR(EAGAIN)) continue;
         if (abortIo_) return AVERROR_EXIT;
@@ -493,6 +495,7 @@ int FfmpegMediaSource::readPackets(const PacketCheck& check, const std::vector<i
             if (network_ && format_->pb && format_->pb->error < 0) return format_->pb->error;
             break; // the end, or damaged data from here on: index what was read
         }
+        armDeadline(kReadTimeoutSeconds);
         if (packet_->pos > 0) bytesIndexed_ = packet_->pos;
         // Packets an edit list cuts off are dropped by the decoder, so they are no frames.
         if (packet_->stream_index == stream_ && packet_->size > 0 &&

@@ -193,9 +193,10 @@ void HttpTestServer::answer(int socket) {
         "Content-Length: " + std::to_string(last - first + 1) + "\r\nConnection: close\r\n\r\n";
     if (!sendText(socket, headers) || method == "HEAD") return;
     int64_t count = last - first + 1;
-    if (entry.behaviour == Behaviour::StallAfter) {
-        // Only the first stretch of the file ever leaves, however it is asked for.
-        const int64_t left = std::max<int64_t>(0, entry.stallAfter - first);
+    if (entry.behaviour == Behaviour::StallAfter && first < entry.stallAfter) {
+        // A response that runs through the stall point stops there; one
+        // asked for beyond it (a reader looking at the end) is answered.
+        const int64_t left = entry.stallAfter - first;
         if (left < count) {
             sendAll(socket, data.constData() + first, static_cast<size_t>(left));
             holdUntilStopped();

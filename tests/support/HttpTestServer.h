@@ -27,7 +27,7 @@ public:
         Ranges,      // answers ranges with 206, the whole file with 200
         NoRanges,    // always the whole file with 200, no Accept-Ranges
         NeverAnswer, // reads the request and sends nothing
-        StallAfter,  // sends the headers and `stallAfter` bytes, then nothing
+        StallAfter,  // a response that reaches byte `stallAfter` stops sending there
     };
 
     HttpTestServer() = default;

@@ -555,8 +555,6 @@ void TfrmMain::buildSelectionsPanel() {
     tlbSel->addAction(actCut);
     tbtnDelete = qobject_cast<QToolButton*>(tlbSel->widgetForAction(actCut));
     if (tbtnDelete) tbtnDelete->setObjectName("tbtnDelete");
-    tlbSel->addAction(actGenerate);
-    if (QWidget* generate = tlbSel->widgetForAction(actGenerate)) generate->setObjectName("tbtnGenerate");
     tlbSel->addSeparator();
     tlbSel->addAction(actTimeline);
     tlbRender = named(new QToolButton, "tlbRender");
@@ -634,6 +632,10 @@ QWidget* TfrmMain::buildSeekPage() {
     tlbMain->addAction(actMarkOut);
     tlbMain->addAction(actAddCurrentSelection);
     tlbMain->addAction(actGetCurrentFrame);
+    // Beside the other ways of adding selections; the selections tool bar has
+    // no room left for it at the window's first size.
+    tlbMain->addAction(actGenerate);
+    if (QWidget* generate = tlbMain->widgetForAction(actGenerate)) generate->setObjectName("tbtnGenerate");
     tlbMain->addSeparator();
     tlbMain->addAction(actPlay);
     tlbMain->addAction(actPause);

@@ -23,6 +23,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QToolBar>
 #include <QPointer>
 #include <QLineEdit>
 #include <QListWidget>
@@ -206,6 +207,22 @@ TEST_F(WindowLifecycle, TheSelectionsPanelBelongsToTheWindowBeforeAnyPageShowsIt
     QPointer<QWidget> panel = window->pnlSelections;
     window.reset();
     EXPECT_TRUE(panel.isNull());
+}
+
+TEST_F(WindowLifecycle, EveryToolButtonOfTheSeekPageShowsAtTheFirstSize) {
+    make();
+    openWithInterval(3, 4);
+    window->SetActivePage(TfrmMain::kwSelect);
+    QCoreApplication::processEvents();
+    for (QToolBar* bar : {window->tlbSel, window->tlbMain})
+        for (QAction* action : bar->actions()) {
+            if (action->isSeparator()) continue;
+            QWidget* button = bar->widgetForAction(action);
+            ASSERT_TRUE(button) << action->objectName().toStdString();
+            // Not pushed behind the tool bar's overflow arrow.
+            EXPECT_TRUE(button->isVisible()) << action->objectName().toStdString()
+                                             << action->text().toStdString();
+        }
 }
 
 TEST_F(WindowLifecycle, CaptionsAreTheWindowsOwnTexts) {

@@ -10,6 +10,7 @@
 #include "support/HttpTestServer.h"
 #include "support/ScriptedDialogsScope.h"
 #include "support/TestDirs.h"
+#include "support/UdpBroadcast.h"
 #include "video/FfmpegMediaSource.h"
 #include "video/ScriptedMediaSource.h"
 #include "views/pages/ConfigPage.h"
@@ -136,36 +137,13 @@ TEST_F(StreamWindowTest, ARemoteFileHasASliderExactFramesAndRenders) {
     EXPECT_EQ(ScriptedMediaSource::readNumber(QImage(out.filePath(files[0]))), 212);
 }
 
-// Sends a clip on and on, at its own pace, as an MPEG-TS broadcast over UDP.
-class Broadcast {
-public:
-    Broadcast(const QString& clip, int port) {
-        process_.start("ffmpeg", {"-nostdin", "-v", "error", "-re", "-stream_loop", "-1", "-i",
-                                  clip, "-c", "copy", "-f", "mpegts",
-                                  QString("udp://127.0.0.1:%1?pkt_size=1316").arg(port)});
-        started_ = process_.waitForStarted();
-    }
-    ~Broadcast() {
-        process_.kill();
-        process_.waitForFinished();
-    }
-    bool started() const { return started_; }
-
-private:
-    QProcess process_;
-    bool started_ = false;
-};
-
 TEST_F(StreamWindowTest, ALiveBroadcastFillsTheRingAndAStillFromItRenders) {
     const QString source = dir.file("live.ts");
     QString why;
-    ASSERT_TRUE(test::makeClip(source, 250,
-                               {"-c:v", "libx264", "-preset", "veryfast", "-pix_fmt", "yuv420p",
-                                "-g", "10", "-bf", "0", "-f", "mpegts"},
-                               &why))
+    ASSERT_TRUE(test::makeClip(source, 250, test::UdpBroadcast::clipEncode(), &why))
         << why.toStdString();
     const int port = test::unusedPort();
-    Broadcast broadcast(source, port);
+    test::UdpBroadcast broadcast(source, port);
     ASSERT_TRUE(broadcast.started());
     openUrl(QString("udp://127.0.0.1:%1").arg(port));
     ASSERT_TRUE(window->SourceOpened) << status().toStdString();

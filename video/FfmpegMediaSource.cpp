@@ -77,7 +77,11 @@ FfmpegMediaSource::~FfmpegMediaSource() {
 int FfmpegMediaSource::interruptCallback(void* opaque) {
     auto* self = static_cast<FfmpegMediaSource*>(opaque);
     if (self->abortIo_) return 1;
-    const int64_t deadline = self->ioDeadline_;
+    // While a stream opens, one deadline covers every step of the open, and
+    // once it has passed no later step waits on the server again.
+    const int64_t openDeadline = self->openDeadline_;
+    if (openDeadline != 0 && self->timedOut_) return 1;
+    const int64_t deadline = openDeadline != 0 ? openDeadline : self->ioDeadline_.load();
     if (deadline == 0 || Clock::now().time_since_epoch().count() <= deadline) return 0;
     self->timedOut_ = true;
     return 1;
@@ -85,6 +89,17 @@ int FfmpegMediaSource::interruptCallback(void* opaque) {
 
 void FfmpegMediaSource::armDeadline(int seconds) {
     ioDeadline_ = (Clock::now() + std::chrono::seconds(seconds)).time_since_epoch().count();
+}
+
+void FfmpegMediaSource::serverAnswered() {
+    if (openDeadline_ != 0)
+        openDeadline_ = (Clock::now() + std::chrono::seconds(kConnectTimeoutSeconds))
+                            .time_since_epoch()
+                            .count();
+}
+
+std::string FfmpegMediaSource::stalledReason(const std::string& otherwise) const {
+    return timedOut_ ? "The server stopped sending in the middle of the video." : otherwise;
 }
 
 // ---------------------------------------------------------------- opening
@@ -188,6 +203,11 @@ bool FfmpegMediaSource::openStream(const std::string& url, std::string* error) {
     network_ = true;
     timedOut_ = false;
     cancelRequested_ = false;
+    // The open gives up once the server has sent nothing for this long,
+    // whichever step it is in: connecting, the header, the index pass.
+    openDeadline_ = (Clock::now() + std::chrono::seconds(kConnectTimeoutSeconds))
+                        .time_since_epoch()
+                        .count();
     openPhase_ = Connecting;
     bytesIndexed_ = 0;
     indexSize_ = -1;
@@ -230,6 +250,8 @@ bool FfmpegMediaSource::openStream(const std::string& url, std::string* error) {
         abortIo_ = false;
         pumpOutside_ = false;
     }
+    openDeadline_ = 0;
+    timedOut_ = false;
     if (cancelRequested_) {
         close();
         return fail(error, kOpenCancelled);
@@ -258,11 +280,16 @@ bool FfmpegMediaSource::connectStream(const std::string& url, std::string* error
     openPhase_ = Indexing;
     indexSize_ = format_->pb ? avio_size(format_->pb) : -1;
     if (!buildIndex(error)) {
+        if (error) *error = stalledReason(*error);
         closeInput();
         return false;
     }
     openPhase_ = Finishing;
-    return finishOpen(SourceKind::Stream, error);
+    if (!finishOpen(SourceKind::Stream, error)) {
+        if (error) *error = stalledReason(*error);
+        return false;
+    }
+    return true;
 }
 
 bool FfmpegMediaSource::recoverInput(std::string* error) {
@@ -311,9 +338,12 @@ bool FfmpegMediaSource::openInput(const std::string& url, const char* format, st
     }
     armDeadline(openSeconds);
     result = avformat_find_stream_info(format_, nullptr);
-    if (result < 0) {
+    // A server that sent the header and then nothing more: some demuxers
+    // make do with what came, but the open has run out of time.
+    if (result < 0 || (openDeadline_ != 0 && timedOut_)) {
         closeInput();
-        return fail(error, network_ ? streamFailureReason(result, timedOut_) : describe(result));
+        return fail(error, network_ ? stalledReason(streamFailureReason(result, false))
+                                    : describe(result));
     }
 
     // The best video stream that is not a cover picture.
@@ -490,12 +520,13 @@ int FfmpegMediaSource::readPackets(const PacketCheck& check, const std::vector<i
         if (result == AVERROR(EAGAIN)) continue;
         if (abortIo_) return AVERROR_EXIT;
         if (result < 0) {
-            if (result == AVERROR_EXIT) return result;
+            if (result == AVERROR_EXIT || timedOut_) return AVERROR_EXIT;
             // A connection that fails is no end of the video.
             if (network_ && format_->pb && format_->pb->error < 0) return format_->pb->error;
             break; // the end, or damaged data from here on: index what was read
         }
         armDeadline(kReadTimeoutSeconds);
+        serverAnswered();
         if (packet_->pos > 0) bytesIndexed_ = packet_->pos;
         // Packets an edit list cuts off are dropped by the decoder, so they are no frames.
         if (packet_->stream_index == stream_ && packet_->size > 0 &&
@@ -551,6 +582,7 @@ std::vector<int64_t> FfmpegMediaSource::packetsWithoutPicture() {
         const int result = av_read_frame(format_, packet_);
         if (result == AVERROR(EAGAIN)) continue;
         if (result < 0) break;
+        serverAnswered();
         if (packet_->stream_index != stream_) {
             av_packet_unref(packet_);
             continue;
@@ -921,6 +953,7 @@ int FfmpegMediaSource::decodeNext(int64_t* number) {
                 avcodec_send_packet(codec_, nullptr); // drain the frames still held
                 continue;
             }
+            serverAnswered();
             if (packet_->stream_index != stream_) {
                 av_packet_unref(packet_);
                 continue;

@@ -148,6 +148,12 @@ private:
     void playFrames(); // the body of playLoop()
     void stopWorker();
     void armDeadline(int seconds);
+    // While a stream opens: data came from the server, so the open's
+    // deadline moves on (any thread that reads).
+    void serverAnswered();
+    // What a failed step of a stream's open tells the user: `otherwise`,
+    // unless the open ran out of time after the server had begun to answer.
+    std::string stalledReason(const std::string& otherwise) const;
     static int interruptCallback(void* opaque);
 
     // Owned by the thread that drives the decoder (the caller's, or the
@@ -223,6 +229,9 @@ private:
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> abortIo_{false};
     std::atomic<int64_t> ioDeadline_{0};
+    // Non-zero while a stream opens: the one deadline of the whole open,
+    // which only data from the server moves on (steady clock ticks).
+    std::atomic<int64_t> openDeadline_{0};
     bool workerFinished_ = true; // under waitLock_: playLoop() has returned
     std::mutex waitLock_;
     std::condition_variable wake_;

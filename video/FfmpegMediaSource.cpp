@@ -426,6 +426,7 @@ void FfmpegMediaSource::closeInput() {
 
 bool FfmpegMediaSource::buildIndex(std::string* error) {
     index_ = FrameIndex(frameDuration_);
+    packedPictures_ = false;
     damagedPackets_.clear();
     timesByPosition_.clear();
     const AVStream* stream = format_->streams[stream_];
@@ -536,6 +537,11 @@ int FfmpegMediaSource::readPackets(const PacketCheck& check, const std::vector<i
                              packet_->flags & AV_PKT_FLAG_KEY, pos);
             bool damaged = (packet_->flags & AV_PKT_FLAG_CORRUPT) ||
                            !check.looksIntact(packet_->data, packet_->size);
+            // An encoder that packs pictures does so from the first GOPs on.
+            constexpr int64_t kPackedLookPackets = 64;
+            if (index_.packetsAdded() <= kPackedLookPackets &&
+                check.holdsSeveralPictures(packet_->data, packet_->size))
+                packedPictures_ = true;
             if (ascending && pos >= 0 && pos > lastPosition) {
                 if (lastPosition >= 0) {
                     auto skipped = std::upper_bound(listed.begin(), listed.end(), lastPosition);
@@ -793,6 +799,7 @@ void FfmpegMediaSource::close() {
     open_ = false;
     indexed_ = false;
     startsUndecodable_ = false;
+    packedPictures_ = false;
     network_ = false;
     liveStream_ = false;
     inputInterrupted_ = false;
@@ -866,6 +873,7 @@ void FfmpegMediaSource::resetDecoder() {
     lastTsKnown_ = false;
     lastNumber_ = -1;
     atStart_ = false;
+    skipped_.clear();
 }
 
 int FfmpegMediaSource::decodeNext(int64_t* number) {
@@ -903,8 +911,13 @@ int FfmpegMediaSource::decodeNext(int64_t* number) {
             lastTimestampNumber_ = n;
             // Numbers only ever grow along a decode; a timestamp that says
             // otherwise (duplicated or missing) gives way to the count.
-            if (lastNumber_ >= 0 && (n <= lastNumber_ || !indexed_)) n = lastNumber_ + 1;
+            if (lastNumber_ >= 0 && (n <= lastNumber_ || !indexed_)) {
+                n = lastNumber_ + 1;
+                while (skipped_.count(n))
+                    ++n;
+            }
             if (n < 0 && !indexed_) n = 0;
+            if (n >= 0) skipped_.erase(skipped_.begin(), skipped_.upper_bound(n));
             // Playback paces by these times; a missing one follows the one before.
             if (pts != AV_NOPTS_VALUE)
                 lastTs_ = pts;
@@ -961,7 +974,11 @@ int FfmpegMediaSource::decodeNext(int64_t* number) {
             if (!timesByPosition_.empty() && packet_->pos >= 0) restoreTimes(packet_);
         }
         // Decided per packet: frame threads take the setting with the packet.
-        codec_->skip_frame = skipsPacket(*packet_) ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+        const bool skip = skipsPacket(*packet_);
+        codec_->skip_frame = skip ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+        // Only a frame no other refers to is left out; one that is kept
+        // comes out under the same number and clears it again.
+        if (skip) skipped_.insert(index_.numberOf(packet_->pts));
         result = avcodec_send_packet(codec_, packet_);
         pendingPacket_ = result == AVERROR(EAGAIN);
         // Damaged packets are skipped, as a sequential decode skips them.
@@ -1002,7 +1019,12 @@ bool FfmpegMediaSource::skipsPacket(const AVPacket& packet) const {
     // Not for stream URLs: over an HLS playlist, skipping gave wrong frames
     // after seeks (its packets are numbered per segment read), so remote
     // files decode every frame.
-    if (skipBefore_ < 0 || network_ || !indexed_ || !index_.anchored() || !index_.distinctPresentationTimes() ||
+    // An AVI gives presentation times to its B-frames alone; its decode
+    // times are one frame apart, so a B-frame's number is known the same
+    // way, unless one packet holds two pictures.
+    const bool numberedByTime = index_.distinctPresentationTimes() ||
+                                (index_.steadyDecodeTimes() && !packedPictures_);
+    if (skipBefore_ < 0 || network_ || !indexed_ || !index_.anchored() || !numberedByTime ||
         index_.hasDamage() || packet.pts == AV_NOPTS_VALUE)
         return false;
     return index_.numberOf(packet.pts) < skipBefore_;
@@ -1070,7 +1092,7 @@ bool FfmpegMediaSource::seekTo(int64_t target, std::string* error) {
         const bool fromStart = from <= 0;
         if (fromStart) {
             if (!rewind()) return fail(error, "Cannot return to the start of the source.");
-        } else if (!demuxerSeek(index_.seekTimestamp(from))) {
+        } else if (!demuxerSeek(index_.keySeekTimestamp(from))) {
             continue;
         }
         switch (decodeUntil(target, fromStart ? Start::Beginning : Start::Seeked)) {

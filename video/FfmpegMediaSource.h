@@ -27,6 +27,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <set>
 #include <thread>
 
 struct AVCodecContext;
@@ -198,6 +199,12 @@ private:
     // that no other picture refers to need not be decoded (see skipsPacket).
     int64_t skipBefore_ = -1;
     bool skipsPacket(const AVPacket& packet) const;
+    // Numbers of the frames left out so far: a frame numbered by counting
+    // on from the one before passes over them.
+    std::set<int64_t> skipped_;
+    // Packets of the video hold two pictures each (see PacketCheck): their
+    // times then say nothing certain about the frame a packet yields.
+    bool packedPictures_ = false;
 
     // Caller's thread only.
     SourceKind kind_ = SourceKind::File;

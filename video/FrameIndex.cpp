@@ -30,6 +30,9 @@ void FrameIndex::finish() {
                                               [](const Packet& p) { return p.pts != kNoTime; });
     noPts_ = std::none_of(packets_.begin(), packets_.end(),
                           [](const Packet& p) { return p.pts != kNoTime; });
+    steadyDts_ = !packets_.empty() && packets_.front().dts != kNoTime;
+    for (size_t i = 1; steadyDts_ && i < packets_.size(); ++i)
+        steadyDts_ = packets_[i].dts != kNoTime && packets_[i].dts == packets_[i - 1].dts + duration_;
     start_ = INT64_MAX;
     for (const Packet& p : packets_) {
         if (p.pts != kNoTime) start_ = std::min(start_, p.pts);
@@ -60,7 +63,8 @@ void FrameIndex::finish() {
     findGaps();
     for (size_t i = 0; i < packets_.size(); ++i)
         if (packets_[i].key)
-            keyPackets_.push_back({packets_[i].pts, static_cast<int64_t>(i), packets_[i].position});
+            keyPackets_.push_back({packets_[i].pts, packets_[i].dts, static_cast<int64_t>(i),
+                                   packets_[i].position});
     std::vector<Packet>().swap(packets_);
 }
 
@@ -101,6 +105,7 @@ void FrameIndex::anchor(int64_t firstTimestamp) {
         count_ = packetCount_;
     }
     containerKeys_.clear();
+    keyDecodeTimes_.clear();
     for (const KeyPacket& key : keyPackets_) {
         // Without presentation times at all, a key frame of a closed GOP
         // shows at its decode position; a key frame that lacks one otherwise
@@ -108,8 +113,12 @@ void FrameIndex::anchor(int64_t firstTimestamp) {
         const int64_t n =
             key.pts != kNoTime ? containerNumberOf(key.pts) : noPts_ ? key.position : -1;
         if (n >= 0) containerKeys_.emplace_back(n, key.bytePosition);
+        // Where only some packets carry presentation times (AVI), the
+        // demuxer seeks by decode times, which are steady there.
+        if (n >= 0 && steadyDts_ && !byPts_ && !noPts_) keyDecodeTimes_.emplace_back(n, key.dts);
     }
     std::sort(containerKeys_.begin(), containerKeys_.end());
+    std::sort(keyDecodeTimes_.begin(), keyDecodeTimes_.end());
     numberKeys();
 }
 
@@ -211,6 +220,14 @@ int64_t FrameIndex::containerSeekTimestamp(int64_t number) const {
     // Decoded timestamps may be offset from the packets' decode times (AVI
     // with B-frames is one frame late), so count from the first packet.
     return start_ + number * duration_;
+}
+
+int64_t FrameIndex::keySeekTimestamp(int64_t number) const {
+    const int64_t containerNumber = toContainerNumber(number);
+    auto it = std::upper_bound(keyDecodeTimes_.begin(), keyDecodeTimes_.end(),
+                               std::make_pair(containerNumber, INT64_MAX));
+    if (it == keyDecodeTimes_.begin()) return containerSeekTimestamp(containerNumber);
+    return std::prev(it)->second;
 }
 
 bool FrameIndex::isKeyFrame(int64_t number) const {

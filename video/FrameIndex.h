@@ -58,6 +58,10 @@ public:
     bool distinctPresentationTimes() const {
         return byPts_ && static_cast<int64_t>(times_.size()) == packetCount_;
     }
+    // True when every packet carries a decode time, one frame after the
+    // packet before it (AVI): then a packet that has a presentation time as
+    // well (a B-frame there) is numbered by it before it is decoded.
+    bool steadyDecodeTimes() const { return steadyDts_; }
     // True when no packet carried a presentation time: then the decoder's
     // guessed timestamps are all there is, and they are consistent.
     bool withoutPresentationTimes() const { return noPts_; }
@@ -70,6 +74,12 @@ public:
     // A timestamp of frame `number` in the terms the demuxer seeks by.
     int64_t seekTimestamp(int64_t number) const;
     int64_t containerSeekTimestamp(int64_t containerNumber) const;
+    // Where a demuxer seek for frame `number` should go: where only some
+    // packets carry presentation times and decode times are steady (AVI),
+    // the decode time of the key frame at or before it (that demuxer seeks
+    // by decode times, and a key frame's lies a frame or two before its
+    // number's); otherwise seekTimestamp().
+    int64_t keySeekTimestamp(int64_t number) const;
 
     // Records that the container's frames [first, first + promised) came out
     // of a sequential decode as `yielded` frames that cannot be trusted. Call
@@ -116,11 +126,13 @@ private:
     std::vector<Packet> packets_; // collected in decode order until finish()
     bool byPts_ = false;
     bool noPts_ = true;
+    bool steadyDts_ = false;
     bool anchored_ = false;
     std::vector<int64_t> times_; // presentation times, ascending (byPts_)
     std::vector<int64_t> gaps_;
     struct KeyPacket {
         int64_t pts;
+        int64_t dts;
         int64_t position; // in decode order
         int64_t bytePosition;
     };
@@ -132,6 +144,7 @@ private:
     };
     std::vector<Damage> damage_; // ascending
     std::vector<std::pair<int64_t, int64_t>> containerKeys_; // (container number, byte position)
+    std::vector<std::pair<int64_t, int64_t>> keyDecodeTimes_; // (container number, dts), steadyDts_
     std::vector<int64_t> keys_;                           // key frames' numbers, ascending
     std::vector<std::pair<int64_t, int64_t>> keysByByte_; // (byte position, number), ascending
     int64_t packetCount_ = 0;

@@ -4,6 +4,8 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
+#include <cstring>
+
 namespace stillora {
 
 PacketCheck::PacketCheck(const AVCodecParameters& codec) {
@@ -32,6 +34,7 @@ PacketCheck::PacketCheck(const AVCodecParameters& codec) {
     case AV_CODEC_ID_MPEG2VIDEO:
     case AV_CODEC_ID_MPEG4:
         form_ = Form::StartCode;
+        mpeg4Part2_ = codec.codec_id == AV_CODEC_ID_MPEG4;
         break;
     case AV_CODEC_ID_MJPEG:
         form_ = Form::Jpeg;
@@ -55,6 +58,20 @@ bool PacketCheck::looksIntact(const uint8_t* data, int size) const {
         return nalUnitsIntact(data, size);
     }
     return true;
+}
+
+bool PacketCheck::holdsSeveralPictures(const uint8_t* data, int size) const {
+    if (!mpeg4Part2_) return false;
+    // Each picture (video object plane) begins with the start code 00 00 01 B6.
+    int pictures = 0;
+    for (int at = 0; at < size; ++at) {
+        const void* found = std::memchr(data + at, 0xB6, size_t(size - at));
+        if (!found) break;
+        at = int(static_cast<const uint8_t*>(found) - data);
+        if (at >= 3 && data[at - 1] == 1 && data[at - 2] == 0 && data[at - 3] == 0 && ++pictures > 1)
+            return true;
+    }
+    return false;
 }
 
 bool PacketCheck::nalUnitsIntact(const uint8_t* data, int size) const {

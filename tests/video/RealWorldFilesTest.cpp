@@ -206,18 +206,34 @@ TEST(PackedAvi, KeyFramesWithoutTimesAreFoundSoSeeksStartAtTheNearestOne) {
         const QString path = makeNumberedClip(QString("mpeg4-bf%1.avi").arg(bframes), 250,
                                               {"-c:v", "mpeg4", "-vtag", "DX50", "-bf",
                                                QString::number(bframes), "-g", "25", "-q:v", "4"});
-        expectSequentialFrames(path, "MPEG-4 Part 2 AVI");
+        // Around key frames, and forward in steps that pass over B-frames
+        // the decoder leaves out and reference frames numbered by counting.
+        std::vector<int64_t> more = {101, 99, 98, 100, 74, 76, 77, 79, 82, 88, 95, 96, 97};
+        for (int64_t frame = 150; frame < 175; frame += 2)
+            more.push_back(frame);
+        expectSequentialFrames(path, "MPEG-4 Part 2 AVI", more);
 
         // A seek far back or far ahead goes to the key frame before the
         // target, not the start of the file: at most a GOP is decoded.
         FfmpegMediaSource source;
         std::string error;
         ASSERT_TRUE(source.open(SourceKind::File, path.toStdString(), &error)) << error;
-        for (int64_t frame : {240, 30, 205, 110}) {
+        // So do frames just before a key frame, whose own key frame's decode
+        // time lies a frame or two before their number's.
+        for (int64_t frame : {240, 30, 205, 110, 49, 174, 48, 124, 75, 223}) {
             const int64_t seeksBefore = source.demuxerSeeks();
+            const int64_t decodedBefore = source.decodedFrames();
             ASSERT_TRUE(source.seek(frame, &error)) << error;
             EXPECT_EQ(shownNumber(source), frame);
             EXPECT_EQ(source.demuxerSeeks() - seeksBefore, 1) << "frame " << frame;
+            // The B-frames before the frame sought are not decoded: from the
+            // key frame, the reference frames, the frame and the one after.
+            const int64_t distance = frame % 25;
+            const int64_t decoded = source.decodedFrames() - decodedBefore;
+            if (bframes > 0)
+                EXPECT_LE(decoded, distance / 2 + 3) << "frame " << frame;
+            else
+                EXPECT_LE(decoded, distance + 2) << "frame " << frame;
         }
     }
 }

@@ -20,6 +20,7 @@
 #include <QWidget>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -232,6 +233,13 @@ private:
     void updateWizardButtons();
     void suspendActions(bool suspended);
     void SetTrackBarRange();
+    // Runs `call`, a call of the media layer that may wait on a stream's
+    // server (an open, or a play or seek that reconnects), while the window
+    // keeps running: the status line says what it waits for, user input
+    // waits, Escape and Cancel stop the wait. Returns what `call` returned.
+    bool waitOnServer(const std::function<bool()>& call);
+    // True when the open source is a stream URL.
+    bool streamSource() const;
 
     // Handlers
     void btnBackClick();

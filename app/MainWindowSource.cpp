@@ -218,14 +218,11 @@ void TfrmMain::SetTrackBarRange() {
     TrackBar->setEnabled(true);
 }
 
-bool TfrmMain::OpenStreamUrl(const QString& url) {
-    if (url.isEmpty()) return false;
-    std::string error;
-    CaptureBufferActive = false;
-    media_->setFrameCallback({});
-    // Connecting, reading the stream's header and indexing a remote file run
-    // on the media layer's thread; the window keeps painting and shows how
-    // far it got. Escape or the Cancel button stops the open.
+bool TfrmMain::streamSource() const { return media_->isOpen() && media_->kind() == SourceKind::Stream; }
+
+bool TfrmMain::waitOnServer(const std::function<bool()>& call) {
+    // The waiting runs on the media layer's thread; the window keeps
+    // painting and shows how far it got.
     OpenInputGate gate(btnCancel);
     opening_ = true;
     openCancelRequested_ = false;
@@ -238,9 +235,20 @@ bool TfrmMain::OpenStreamUrl(const QString& url) {
         QCoreApplication::processEvents();
         return !gate.cancelled() && !openCancelRequested_;
     });
-    const bool opened = media_->open(SourceKind::Stream, StripQuotes(url).toStdString(), &error);
+    const bool result = call();
     media_->setOpenProgress(nullptr);
     opening_ = false;
+    return result;
+}
+
+bool TfrmMain::OpenStreamUrl(const QString& url) {
+    if (url.isEmpty()) return false;
+    std::string error;
+    CaptureBufferActive = false;
+    media_->setFrameCallback({});
+    // Connecting, reading the stream's header and indexing a remote file.
+    const bool opened = waitOnServer(
+        [&] { return media_->open(SourceKind::Stream, StripQuotes(url).toStdString(), &error); });
     if (!opened) {
         openFailure_ = QString::fromStdString(error);
         return false;
@@ -305,7 +313,20 @@ void TfrmMain::actPlayExecute() {
         std::string error;
         if (LiveSource()) {
             media_->pause(&error);
-            if (!media_->run(&error)) throw std::runtime_error(error);
+            // After a read that was aborted, a stream reconnects first.
+            if (!waitOnServer([&] { return media_->run(&error); })) throw std::runtime_error(error);
+        } else if (streamSource()) {
+            std::exception_ptr failure;
+            waitOnServer([&] {
+                try {
+                    PlayFromPosition(TrackBar->value());
+                } catch (...) {
+                    failure = std::current_exception();
+                }
+                return !failure;
+            });
+            if (failure) std::rethrow_exception(failure);
+            PlaybackState = 1;
         } else {
             PlayFromPosition(TrackBar->value());
             PlaybackState = 1;
@@ -358,7 +379,9 @@ void TfrmMain::SeekToFrame(int64_t frame, bool noWait) {
     std::string error;
     if (media_->state() == MediaState::Running) media_->pause(&error);
     const bool safeDelay = cbSeekDelay->isChecked();
-    if (!media_->seek(frame, &error)) {
+    const bool sought = streamSource() ? waitOnServer([&] { return media_->seek(frame, &error); })
+                                       : media_->seek(frame, &error);
+    if (!sought) {
         setStatus(QString::fromStdString(error));
         return;
     }

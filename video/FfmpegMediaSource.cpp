@@ -35,7 +35,7 @@ constexpr int kConnectTimeoutSeconds = 10;
 constexpr double kLiveResyncSeconds = 1.0;
 // How long stopping playback waits for the playback thread to end by itself
 // before a blocking network read is aborted (which costs a reconnect).
-constexpr auto kStopGrace = std::chrono::milliseconds(300);
+constexpr auto kStopGrace = std::chrono::milliseconds(200);
 // A frame at most this far ahead of the decoder is reached by decoding
 // forward, even when a key frame lies in between.
 constexpr int64_t kForwardFrames = 16;
@@ -47,6 +47,8 @@ constexpr int64_t kFirstStepBack = 8;
 constexpr int64_t kSettleFrames = 8;
 
 const char* const kOpenCancelled = "Opening was cancelled.";
+// What a call made from inside a progress report is told.
+const char* const kBusy = "The source is waiting for its server.";
 
 bool fail(std::string* error, const std::string& text) {
     if (error) *error = text;
@@ -213,43 +215,9 @@ bool FfmpegMediaSource::openStream(const std::string& url, std::string* error) {
     indexSize_ = -1;
     std::string failure;
     bool opened = false;
-    if (!openProgress_) {
-        opened = connectStream(url, &failure);
-    } else {
-        // The connect, the header and the index pass may each wait on the
-        // server for seconds: they run on a thread of their own, and this
-        // thread reports every 50 ms and passes a cancel on as an abort.
-        pumpOutside_ = true;
-        bool done = false;
-        std::thread opener([&] {
-            opened = connectStream(url, &failure);
-            std::lock_guard<std::mutex> lock(waitLock_);
-            done = true;
-            wake_.notify_all();
-        });
-        std::unique_lock<std::mutex> lock(waitLock_);
-        while (!done) {
-            wake_.wait_for(lock, std::chrono::milliseconds(50), [&] { return done; });
-            if (done) break;
-            int percent = MediaSource::kConnecting;
-            if (openPhase_ == Finishing) {
-                percent = 99;
-            } else if (openPhase_ == Indexing) {
-                const int64_t size = indexSize_;
-                percent = size > 0 ? int(std::clamp<int64_t>(bytesIndexed_ * 100 / size, 0, 99)) : -1;
-            }
-            lock.unlock();
-            if (!cancelRequested_ && !openProgress_(percent)) {
-                cancelRequested_ = true;
-                abortIo_ = true;
-            }
-            lock.lock();
-        }
-        lock.unlock();
-        opener.join();
-        abortIo_ = false;
-        pumpOutside_ = false;
-    }
+    // The connect, the header and the index pass may each wait on the
+    // server for seconds.
+    reportWhile([&] { opened = connectStream(url, &failure); });
     openDeadline_ = 0;
     timedOut_ = false;
     if (cancelRequested_) {
@@ -261,6 +229,47 @@ bool FfmpegMediaSource::openStream(const std::string& url, std::string* error) {
         return fail(error, failure);
     }
     return true;
+}
+
+void FfmpegMediaSource::reportWhile(const std::function<void()>& work) {
+    if (!openProgress_) {
+        work();
+        return;
+    }
+    // The work runs on a thread of its own; this thread reports every 50 ms
+    // and passes a cancel on as an abort of the work's reads.
+    pumpOutside_ = true;
+    reporting_ = true;
+    bool done = false;
+    std::thread worker([&] {
+        work();
+        std::lock_guard<std::mutex> lock(waitLock_);
+        done = true;
+        wake_.notify_all();
+    });
+    std::unique_lock<std::mutex> lock(waitLock_);
+    while (!done) {
+        wake_.wait_for(lock, std::chrono::milliseconds(50), [&] { return done; });
+        if (done) break;
+        int percent = MediaSource::kConnecting;
+        if (openPhase_ == Finishing) {
+            percent = 99;
+        } else if (openPhase_ == Indexing) {
+            const int64_t size = indexSize_;
+            percent = size > 0 ? int(std::clamp<int64_t>(bytesIndexed_ * 100 / size, 0, 99)) : -1;
+        }
+        lock.unlock();
+        if (!cancelRequested_ && !openProgress_(percent)) {
+            cancelRequested_ = true;
+            abortIo_ = true;
+        }
+        lock.lock();
+    }
+    lock.unlock();
+    worker.join();
+    abortIo_ = false;
+    pumpOutside_ = false;
+    reporting_ = false;
 }
 
 bool FfmpegMediaSource::connectStream(const std::string& url, std::string* error) {
@@ -294,7 +303,31 @@ bool FfmpegMediaSource::connectStream(const std::string& url, std::string* error
 
 bool FfmpegMediaSource::recoverInput(std::string* error) {
     if (!inputInterrupted_) return true;
-    if (!reopen(error)) return false;
+    if (!network_) {
+        if (!reopen(error)) return false;
+        inputInterrupted_ = false;
+        return true;
+    }
+    // Reconnecting waits on the server as an open does: on a thread of its
+    // own while this one reports, under one deadline, and it can be cancelled.
+    timedOut_ = false;
+    cancelRequested_ = false;
+    openPhase_ = Connecting;
+    openDeadline_ = (Clock::now() + std::chrono::seconds(kConnectTimeoutSeconds))
+                        .time_since_epoch()
+                        .count();
+    std::string failure;
+    bool reconnected = false;
+    reportWhile([&] { reconnected = reopen(&failure); });
+    openDeadline_ = 0;
+    timedOut_ = false;
+    if (cancelRequested_) {
+        cancelRequested_ = false;
+        // The reconnect may have got through before the cancel came.
+        if (reconnected) inputInterrupted_ = false;
+        return fail(error, "Reconnecting was cancelled.");
+    }
+    if (!reconnected) return fail(error, failure);
     inputInterrupted_ = false;
     return true;
 }
@@ -952,7 +985,9 @@ int FfmpegMediaSource::decodeNext(int64_t* number) {
         }
         if (!pendingPacket_) {
             armDeadline(kReadTimeoutSeconds);
+            readingSince_ = Clock::now().time_since_epoch().count();
             result = av_read_frame(format_, packet_);
+            readingSince_ = 0;
             if (result == AVERROR(EAGAIN)) continue;
             if (result < 0) {
                 // An aborted read, or a connection that failed, is no end of
@@ -1005,7 +1040,11 @@ bool FfmpegMediaSource::rewind() {
 bool FfmpegMediaSource::reopen(std::string* error) {
     const std::string url = url_, format = inputFormat_;
     closeInput();
-    if (!openInput(url, format.empty() ? nullptr : format.c_str(), error)) return false;
+    if (!openInput(url, format.empty() ? nullptr : format.c_str(), error)) {
+        // A server may answer the next time: the next call reconnects.
+        if (network_) inputInterrupted_ = true;
+        return false;
+    }
     atStart_ = true;
     return true;
 }
@@ -1228,6 +1267,7 @@ std::vector<CaptureDevice> FfmpegMediaSource::captureDevices() {
 
 bool FfmpegMediaSource::seek(int64_t frame, std::string* error) {
     if (!open_) return fail(error, "No source is open.");
+    if (reporting_) return fail(error, kBusy);
     if (isLive()) return fail(error, "A live source cannot be sought.");
     if (frame < 0 || frame >= frameCount()) return fail(error, "Frame out of range.");
     if (index_.isDamaged(frame))
@@ -1235,18 +1275,20 @@ bool FfmpegMediaSource::seek(int64_t frame, std::string* error) {
                                " cannot be shown: the file is damaged there.");
     stopWorker();
     state_ = MediaState::Paused;
-    if (!format_) return fail(error, "The source cannot be read any more.");
-    if (frame == currentFrame() && lastNumber_ == frame) return true;
+    if (frame == currentFrame() && lastNumber_ == frame && format_) return true;
     if (!recoverInput(error)) return false;
+    if (!format_) return fail(error, "The source cannot be read any more.");
     return seekTo(frame, error);
 }
 
 bool FfmpegMediaSource::run(std::string* error) {
     if (!open_) return fail(error, "No source is open.");
+    if (reporting_) return fail(error, kBusy);
     if (state_ == MediaState::Running && worker_.joinable()) return true;
     stopWorker();
-    if (!format_) return fail(error, "The source cannot be read any more.");
+    // A reconnect that failed or was cancelled left no input: try again.
     if (!recoverInput(error)) return false;
+    if (!format_) return fail(error, "The source cannot be read any more.");
     // A failed seek can leave the decoder off the presented frame: go back to it.
     if (indexed_ && hasFrame_ && lastNumber_ != currentFrame() && !seekTo(currentFrame(), error))
         return false;
@@ -1261,6 +1303,7 @@ bool FfmpegMediaSource::run(std::string* error) {
 
 bool FfmpegMediaSource::pause(std::string* error) {
     if (!open_) return fail(error, "No source is open.");
+    if (reporting_) return fail(error, kBusy);
     stopWorker();
     state_ = MediaState::Paused;
     return true;
@@ -1268,6 +1311,7 @@ bool FfmpegMediaSource::pause(std::string* error) {
 
 bool FfmpegMediaSource::stop(std::string* error) {
     if (!open_) return fail(error, "No source is open.");
+    if (reporting_) return fail(error, kBusy);
     stopWorker();
     state_ = MediaState::Stopped;
     return true;
@@ -1280,13 +1324,22 @@ void FfmpegMediaSource::stopWorker() {
         stopRequested_ = true;
         wake_.notify_all();
         // Files are read from local storage; only streams and devices can
-        // block. They get a moment to end by themselves, as they normally do
-        // between two frames, before a blocking read is aborted.
-        if (kind_ != SourceKind::File && !reader_ &&
-            !wake_.wait_for(lock, kStopGrace, [this] { return workerFinished_; }))
-            abortIo_ = true;
+        // block. A read that has not come back within a moment (a server
+        // that stalled) is aborted at once; one that has just begun gets the
+        // rest of that moment, as a new frame normally comes sooner.
+        if (kind_ != SourceKind::File && !reader_) {
+            auto grace = std::chrono::duration_cast<Clock::duration>(kStopGrace);
+            const int64_t since = readingSince_;
+            if (since != 0) grace -= Clock::now().time_since_epoch() - Clock::duration(since);
+            if (grace <= Clock::duration::zero() ||
+                !wake_.wait_for(lock, grace, [this] { return workerFinished_; }))
+                abortIo_ = true;
+        }
     }
     worker_.join();
+    // An aborted read leaves libavformat's byte reader failed for good, even
+    // when the demuxer still had packets to give after it.
+    if (abortIo_) inputInterrupted_ = true;
     stopRequested_ = false;
     abortIo_ = false;
 }

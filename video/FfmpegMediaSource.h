@@ -26,6 +26,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -101,8 +102,15 @@ private:
     // The work of openStream(), on whichever thread runs it.
     bool connectStream(const std::string& url, std::string* error);
     // Reconnects an input whose reading was interrupted (a read that was
-    // aborted leaves libavformat's byte reader failed for good).
+    // aborted leaves libavformat's byte reader failed for good). A stream
+    // reconnects as it opens: off this thread while openProgress_ hears how
+    // it goes, so that it can be cancelled.
     bool recoverInput(std::string* error);
+    // Runs `work` (which waits on a server) on a thread of its own while the
+    // caller's thread reports to openProgress_ every 50 ms; a handler that
+    // says stop sets cancelRequested_ and aborts the work's reads. Without a
+    // handler the work runs on the caller's thread.
+    void reportWhile(const std::function<void()>& work);
     void closeInput();
     bool finishOpen(SourceKind kind, std::string* error);
     bool attachReader();
@@ -226,6 +234,9 @@ private:
     // Set while a stream opens on a thread of its own and the caller's thread
     // reports progress: the opening thread then never calls openProgress_.
     bool pumpOutside_ = false;
+    // While reportWhile() reports: calls that would touch the decoder (from
+    // a handler that runs the event loop) are refused.
+    bool reporting_ = false;
     enum OpenPhase : int { Connecting, Indexing, Finishing };
     std::atomic<int> openPhase_{Connecting};
     std::atomic<int64_t> indexSize_{-1};
@@ -239,6 +250,9 @@ private:
     // Non-zero while a stream opens: the one deadline of the whole open,
     // which only data from the server moves on (steady clock ticks).
     std::atomic<int64_t> openDeadline_{0};
+    // When the read the playback thread waits in began (steady clock
+    // ticks); 0 while it is not reading.
+    std::atomic<int64_t> readingSince_{0};
     bool workerFinished_ = true; // under waitLock_: playLoop() has returned
     std::mutex waitLock_;
     std::condition_variable wake_;

@@ -29,6 +29,8 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <optional>
+
 extern "C" {
 #include <libavutil/log.h>
 }
@@ -212,6 +214,86 @@ TEST_F(StreamWindowTest, FailingServersEndTheOpenInTimeWhileTheWindowKeepsRunnin
                   << " s, event loop held up at most " << longestStall << " ms\n";
         window->SetActivePage(TfrmMain::kwSelectSource);
     }
+}
+
+// Runs `call` and returns the longest time the event loop went without
+// running a 10 ms timer meanwhile, in milliseconds.
+qint64 longestStallDuring(const std::function<void()>& call) {
+    QElapsedTimer sinceTick;
+    qint64 longest = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout,
+                     [&] { longest = std::max<qint64>(longest, sinceTick.restart()); });
+    sinceTick.start();
+    ticker.start(10);
+    call();
+    return std::max<qint64>(longest, sinceTick.elapsed());
+}
+
+TEST_F(StreamWindowTest, ABroadcastThatFallsSilentNeverHoldsUpTheWindow) {
+    const QString source = dir.file("live.ts");
+    QString why;
+    ASSERT_TRUE(test::makeClip(source, 250, test::UdpBroadcast::clipEncode(), &why))
+        << why.toStdString();
+    const int port = test::unusedPort();
+    std::optional<test::UdpBroadcast> broadcast(std::in_place, source, port);
+    ASSERT_TRUE(broadcast->started());
+    openUrl(QString("udp://127.0.0.1:%1").arg(port));
+    ASSERT_TRUE(window->SourceOpened) << status().toStdString();
+    QTest::qWait(800);
+
+    // The sender stops: once the frames already received have been shown,
+    // the playback thread waits in a read.
+    broadcast.reset();
+    auto ringIndex = [&] {
+        std::lock_guard<std::mutex> lock(window->CaptureStack().SlotLock);
+        return window->CaptureStack().Index;
+    };
+    for (int round = 0, before = -1; round < 20 && ringIndex() != before; ++round) {
+        before = ringIndex();
+        QTest::qWait(400);
+    }
+    const qint64 pauseStall = longestStallDuring([&] { window->actPause->trigger(); });
+    EXPECT_EQ(status(), "Stream is paused.");
+
+    // Playing again reconnects, which waits for a sender that does not come
+    // back: the window keeps running and Cancel ends the wait.
+    QString shownWhileWaiting;
+    QElapsedTimer took;
+    took.start();
+    QTimer::singleShot(600, [&] {
+        shownWhileWaiting = status();
+        QTest::mouseClick(window->btnCancel, Qt::LeftButton);
+    });
+    const qint64 playStall = longestStallDuring([&] { window->actPlay->trigger(); });
+    const double playSeconds = took.elapsed() / 1000.0;
+    std::cout << "[ measured ] event loop held up at most " << pauseStall
+              << " ms by a pause while a read waited, " << playStall
+              << " ms by a reconnect (cancelled after " << playSeconds << " s)\n";
+    EXPECT_LT(pauseStall, 300);
+    EXPECT_LT(playStall, 300);
+    EXPECT_EQ(shownWhileWaiting, "Connecting\u2026");
+    EXPECT_LT(playSeconds, 3.0);
+    EXPECT_EQ(status(), "Error Playing");
+    EXPECT_TRUE(window->isVisible()) << "Cancel stopped the reconnect, not the program";
+
+    // Once the sender is back, Play reconnects and frames reach the ring again.
+    broadcast.emplace(source, port);
+    ASSERT_TRUE(broadcast->started());
+    {
+        std::lock_guard<std::mutex> lock(window->CaptureStack().SlotLock);
+        for (TMemBitmap& slot : window->CaptureStack().MemSlots)
+            slot.Picture = QImage();
+    }
+    window->actPlay->trigger();
+    EXPECT_EQ(status(), "Stream is playing...");
+    QTest::qWait(1500);
+    window->actPause->trigger();
+    std::lock_guard<std::mutex> lock(window->CaptureStack().SlotLock);
+    const auto filled = std::count_if(window->CaptureStack().MemSlots.begin(),
+                                      window->CaptureStack().MemSlots.end(),
+                                      [](const TMemBitmap& slot) { return !slot.Picture.isNull(); });
+    EXPECT_GT(filled, 5) << "frames arrive after the reconnect";
 }
 
 TEST_F(StreamWindowTest, CancelStopsAnOpenThatWaitsForItsServer) {

@@ -14,6 +14,7 @@
 #include "views/mediainfo/MediaInfoBox.h"
 #include "views/pages/ConfigPage.h"
 #include "views/pages/FinalizePage.h"
+#include "views/pages/PageWidgets.h"
 #include "views/viewer/ImageViewer.h"
 
 #include <QAction>
@@ -405,7 +406,9 @@ void TfrmMain::buildWindow() {
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
     outer->addLayout(body, 1);
-    outer->addWidget(lblState);
+    // A run writes its progress here for every frame: in a slot of its own
+    // the line repaints alone instead of laying the window out again.
+    outer->addWidget(new TTextSlot(lblState));
 
     TimerPos = named(new QTimer(this), "TimerPos");
     TimerPos->setInterval(50);

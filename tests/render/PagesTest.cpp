@@ -4,11 +4,16 @@
 #include "views/DialogService.h"
 #include "views/pages/ConfigPage.h"
 #include "views/pages/FinalizePage.h"
+#include "views/pages/PageWidgets.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,6 +21,7 @@
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QVBoxLayout>
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -282,4 +288,147 @@ TEST_F(PagesTest, OverlayControlsReachTheRun) {
     EXPECT_EQ(s.overlay.fontName, "DejaVu Sans");
     EXPECT_EQ(s.overlay.fontSize, 20);
     EXPECT_EQ(finalize.overlayFont()->pointSize(), 20);
+}
+
+namespace {
+
+// Counts the events of one type a widget receives.
+class EventCounter : public QObject {
+public:
+    EventCounter(QObject* target, QEvent::Type type) : type_(type) {
+        target->installEventFilter(this);
+    }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == type_) ++count;
+        return false;
+    }
+
+private:
+    QEvent::Type type_;
+};
+
+void settle() {
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+}
+
+} // namespace
+
+TEST(PageWidgets, ATextSlotRepaintsItsLabelWithoutLayingTheWindowOutAgain) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* label = new QLabel("short");
+    auto* slot = new TTextSlot(label);
+    auto* below = new QLabel("below");
+    layout->addWidget(slot);
+    layout->addWidget(below);
+    window.resize(300, 120);
+    window.show();
+    settle();
+    const QRect slotBox = slot->geometry(), belowBox = below->geometry();
+    EXPECT_EQ(label->size(), slot->size());
+    EXPECT_GE(slot->height(), label->fontMetrics().height());
+
+    EventCounter relayouts(&window, QEvent::LayoutRequest);
+    for (int i = 0; i < 20; ++i) {
+        label->setText(QString(i * 10, QLatin1Char('W')) + QString::number(i));
+        settle();
+    }
+    EXPECT_EQ(relayouts.count, 0);
+    EXPECT_EQ(slot->geometry(), slotBox);
+    EXPECT_EQ(below->geometry(), belowBox);
+    EXPECT_EQ(label->size(), slot->size());
+    EXPECT_TRUE(label->isVisible());
+
+    // The slot follows the window; the label follows the slot.
+    window.resize(400, 160);
+    settle();
+    EXPECT_EQ(slot->width(), 400 - layout->contentsMargins().left() - layout->contentsMargins().right());
+    EXPECT_EQ(label->size(), slot->size());
+
+    // A slot asked to fit a text is at least that wide.
+    auto* progress = new QLabel;
+    TTextSlot wide(progress, "Frame 000000 of 000000");
+    EXPECT_GE(wide.minimumSizeHint().width(),
+              progress->fontMetrics().horizontalAdvance("Frame 000000 of 000000"));
+}
+
+TEST(PageWidgets, APacerPaintsAtMostOncePerRefreshAndPaintsTheLastChange) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* label = new QLabel("0");
+    layout->addWidget(new TTextSlot(label));
+    window.resize(200, 60);
+    window.show();
+    settle();
+
+    EventCounter paints(label, QEvent::Paint);
+    QElapsedTimer clock;
+    int painted = 0, deferred = 0;
+    {
+        RepaintPacer pacer(&window);
+        clock.start();
+        for (int i = 1; i <= 200; ++i) {
+            label->setText(QString::number(i));
+            QCoreApplication::processEvents();
+        }
+        painted = pacer.painted();
+        deferred = pacer.deferred();
+    }
+    const qint64 elapsed = clock.elapsed();
+    // The refresh of the offscreen screen is 60 Hz: one paint per 16 ms at most.
+    EXPECT_LE(paints.count, elapsed / 16 + 2) << elapsed << " ms";
+    EXPECT_LE(painted, elapsed / 16 + 2);
+    EXPECT_GT(deferred, 0);
+    // The change put off last is painted once the pacer has gone.
+    const int before = paints.count;
+    settle();
+    EXPECT_GT(paints.count, before);
+    EXPECT_EQ(label->grab().isNull(), false);
+
+    // Without a pacer every change is painted at the next event round.
+    const int unpaced = paints.count;
+    for (int i = 0; i < 10; ++i) {
+        label->setText("x" + QString::number(i));
+        QCoreApplication::processEvents();
+    }
+    EXPECT_GE(paints.count - unpaced, 10);
+}
+
+TEST(PageWidgets, APictureViewDrawsStreamingAndSettledPicturesAndFillsTheRest) {
+    TPictureView view;
+    view.resize(200, 200);
+    // Left half red, right half blue, twice as wide as high: bands above and
+    // below the picture are background.
+    QImage picture(400, 200, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, x < 200 ? qRgb(255, 0, 0) : qRgb(0, 0, 255));
+    const QRgb background = view.palette().dark().color().rgb();
+
+    auto check = [&](const char* what) {
+        const QImage shown = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(shown.pixel(50, 100), qRgb(255, 0, 0)) << what;
+        EXPECT_EQ(shown.pixel(150, 100), qRgb(0, 0, 255)) << what;
+        EXPECT_EQ(shown.pixel(100, 10), background) << what;
+        EXPECT_EQ(shown.pixel(100, 190), background) << what;
+    };
+    view.setPicture(picture);
+    EXPECT_FALSE(view.streaming());
+    check("single picture");
+    view.setPicture(picture.copy());
+    EXPECT_TRUE(view.streaming());
+    check("streaming");
+    QElapsedTimer wait;
+    wait.start();
+    while (view.streaming() && wait.elapsed() < 2000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_FALSE(view.streaming());
+    check("settled");
+    view.clear();
+    EXPECT_EQ(view.grab().toImage().convertToFormat(QImage::Format_RGB32).pixel(100, 100),
+              background);
 }

@@ -103,14 +103,12 @@ TFinalizePage::TFinalizePage(RenderHost& host, TConfigPage& config, QWidget* par
         info->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lblProgress = named(new QLabel, "lblProgress");
     pbRun = named(new QProgressBar, "pbRun");
-    pbRun->setRange(0, 1);
+    // The bar counts in per mille, so any frame count fits its int range.
+    pbRun->setRange(0, 1000);
     pbRun->setValue(0);
     pbRun->setTextVisible(false);
     pbRun->setMaximumHeight(14);
     pbRun->setMinimumWidth(80);
-    // Wide enough for a long run's text, so the bar does not jump as it changes.
-    lblProgress->setMinimumWidth(
-        lblProgress->fontMetrics().horizontalAdvance(QStringLiteral("Frame 00000 of 00000, 00:00 left")));
 
     jvExportFolder = named(new QLineEdit, "jvExportFolder");
     jvExportFolder->setToolTip("Output folder.");
@@ -157,8 +155,10 @@ TFinalizePage::TFinalizePage(RenderHost& host, TConfigPage& config, QWidget* par
     pictures->addWidget(imgSrc, 0, 1);
     pictures->addWidget(imgDest, 0, 2);
     pictures->addWidget(sbScaleDest, 0, 3);
-    pictures->addWidget(lblSourceInfo, 1, 1);
-    pictures->addWidget(lblDestInfo, 1, 2);
+    // The texts change with every frame of a run: in slots of their own they
+    // repaint alone and never make the page lay itself out again.
+    pictures->addWidget(new TTextSlot(lblSourceInfo), 1, 1);
+    pictures->addWidget(new TTextSlot(lblDestInfo), 1, 2);
     pictures->setColumnStretch(1, 1);
     pictures->setColumnStretch(2, 1);
     // Both pictures keep the same width whatever is shown under them.
@@ -200,7 +200,8 @@ TFinalizePage::TFinalizePage(RenderHost& host, TConfigPage& config, QWidget* par
     bottom->addWidget(spinPreviewDelay);
     bottom->addWidget(new QLabel("msec."));
     auto* run = new QHBoxLayout;
-    run->addWidget(lblProgress);
+    // Wide enough for a long run's text, so the bar does not jump as it changes.
+    run->addWidget(new TTextSlot(lblProgress, QStringLiteral("Frame 000000 of 000000, 000:00 left")));
     run->addWidget(pbRun, 1);
     run->addWidget(btnPreview);
     run->addWidget(btnRender);
@@ -304,6 +305,9 @@ void TFinalizePage::startRun(bool preview) {
 
     {
         BusyGuard busy(host_, this, preview, running_, {btnRender, btnPreview});
+        // Every frame changes pictures and texts, faster than a screen shows
+        // them: the window paints once per screen refresh meanwhile.
+        RepaintPacer pacer(window());
         try {
             run_.Run(selections, settings, preview);
         } catch (const std::exception& e) {
@@ -331,8 +335,6 @@ void TFinalizePage::showProgress(int64_t done, int64_t total, qint64 elapsedMs) 
                     .arg(leftSeconds % 60, 2, 10, QLatin1Char('0'));
     }
     lblProgress->setText(text);
-    // The bar counts in per mille, so any frame count fits its int range.
-    pbRun->setRange(0, 1000);
     pbRun->setValue(total > 0 ? static_cast<int>(std::min<int64_t>(done, total) * 1000 / total)
                               : 0);
     host_.runProgress(text);

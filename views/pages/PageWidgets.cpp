@@ -3,9 +3,13 @@
 #include <QBoxLayout>
 #include <QButtonGroup>
 #include <QColorDialog>
+#include <QCoreApplication>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadioButton>
+#include <QRegion>
+#include <QScreen>
 
 namespace stillora {
 
@@ -84,14 +88,54 @@ void TColorButton::pick() {
     if (picked.isValid()) setColor(picked);
 }
 
+namespace {
+
+// Pictures that follow each other closer than this are a stream.
+constexpr qint64 kStreamGapMs = 100;
+// After this long without a new picture the last one is drawn smoothly.
+constexpr int kSettleMs = 150;
+
+// The last picture scaled for a streaming view: the source and destination
+// views of a run without effects show the same picture at the same size and
+// draw the same copy.
+struct ScaledCopy {
+    qint64 key = 0;
+    QSize size;
+    QImage image;
+};
+
+ScaledCopy& lastScaled() {
+    static ScaledCopy copy;
+    return copy;
+}
+
+} // namespace
+
 TPictureView::TPictureView(QWidget* parent) : QWidget(parent) {
     setMinimumSize(80, 60);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // paintEvent() covers every pixel: the background only where no picture is.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    settle_.setSingleShot(true);
+    settle_.setInterval(kSettleMs);
+    connect(&settle_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
 void TPictureView::setPicture(const QImage& picture) {
+    if (sinceSet_.isValid()) {
+        lastGapMs_ = sinceSet_.restart();
+    } else {
+        sinceSet_.start();
+        lastGapMs_ = -1;
+    }
     picture_ = picture;
+    settle_.start();
     update();
+}
+
+bool TPictureView::streaming() const {
+    return lastGapMs_ >= 0 && lastGapMs_ < kStreamGapMs && sinceSet_.isValid() &&
+           sinceSet_.elapsed() < kStreamGapMs;
 }
 
 void TPictureView::clear() {
@@ -111,14 +155,34 @@ void TPictureView::setScale(double scale) {
 
 void TPictureView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.fillRect(rect(), palette().dark());
-    if (picture_.isNull()) return;
     QRect target;
-    if (stretched_) {
-        const QSize size = picture_.size().scaled(this->size(), Qt::KeepAspectRatio);
-        target = QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+    if (!picture_.isNull()) {
+        if (stretched_) {
+            const QSize size = picture_.size().scaled(this->size(), Qt::KeepAspectRatio);
+            target =
+                QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+        } else {
+            target = QRect(QPoint(0, 0), picture_.size() * scale_);
+        }
+    }
+    if (picture_.isNull() || picture_.hasAlphaChannel()) {
+        painter.fillRect(rect(), palette().dark());
     } else {
-        target = QRect(QPoint(0, 0), picture_.size() * scale_);
+        for (const QRect& part : QRegion(rect()).subtracted(QRegion(target)))
+            painter.fillRect(part, palette().dark());
+    }
+    if (picture_.isNull() || target.isEmpty()) return;
+    if (stretched_ && streaming() && target.size() != picture_.size()) {
+        ScaledCopy& copy = lastScaled();
+        if (copy.key != picture_.cacheKey() || copy.size != target.size()) {
+            copy.image = QImage(); // the old copy goes before the new one is made
+            copy.image =
+                picture_.scaled(target.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+            copy.key = picture_.cacheKey();
+            copy.size = target.size();
+        }
+        painter.drawImage(target.topLeft(), copy.image);
+        return;
     }
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, picture_);
@@ -127,6 +191,68 @@ void TPictureView::paintEvent(QPaintEvent*) {
 void TPictureView::mouseDoubleClickEvent(QMouseEvent* event) {
     emit doubleClicked();
     QWidget::mouseDoubleClickEvent(event);
+}
+
+TTextSlot::TTextSlot(QLabel* label, const QString& widest, QWidget* parent)
+    : QWidget(parent), label_(label), widest_(widest) {
+    label_->setParent(this);
+    label_->move(0, 0);
+    label_->show();
+    setSizePolicy(label_->sizePolicy().horizontalPolicy(), QSizePolicy::Fixed);
+}
+
+QSize TTextSlot::sizeHint() const {
+    const QMargins m = label_->contentsMargins();
+    const int around = 2 * (label_->frameWidth() + qMax(0, label_->margin()));
+    const QFontMetrics metrics = label_->fontMetrics();
+    const int width =
+        widest_.isEmpty() ? 0 : metrics.horizontalAdvance(widest_) + m.left() + m.right() + around;
+    return QSize(width, metrics.height() + m.top() + m.bottom() + around);
+}
+
+QSize TTextSlot::minimumSizeHint() const {
+    return sizeHint();
+}
+
+void TTextSlot::resizeEvent(QResizeEvent*) {
+    label_->setFixedSize(size());
+}
+
+RepaintPacer::RepaintPacer(QWidget* window) : window_(window) {
+    const QScreen* screen = window ? window->screen() : nullptr;
+    const qreal rate = screen && screen->refreshRate() >= 1 ? screen->refreshRate() : 60;
+    intervalMs_ = qMax(1, qRound(1000 / rate));
+    due_.setSingleShot(true);
+    connect(&due_, &QTimer::timeout, this, [this] { requestPaint(); });
+    if (window_) window_->installEventFilter(this);
+}
+
+RepaintPacer::~RepaintPacer() {
+    if (!window_) return;
+    window_->removeEventFilter(this);
+    if (held_) requestPaint();
+}
+
+void RepaintPacer::requestPaint() {
+    if (window_)
+        QCoreApplication::postEvent(window_, new QEvent(QEvent::UpdateRequest),
+                                    Qt::LowEventPriority);
+}
+
+bool RepaintPacer::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != window_ || event->type() != QEvent::UpdateRequest) return false;
+    if (!sincePaint_.isValid() || sincePaint_.elapsed() >= intervalMs_) {
+        sincePaint_.start();
+        held_ = false;
+        due_.stop();
+        ++painted_;
+        return false;
+    }
+    // Qt sends no further request until this one is served: the timer does.
+    held_ = true;
+    ++deferred_;
+    if (!due_.isActive()) due_.start(static_cast<int>(intervalMs_ - sincePaint_.elapsed()));
+    return true;
 }
 
 } // namespace stillora

@@ -4,6 +4,8 @@
 #include "Clips.h"
 #include "support/ClipMaker.h"
 #include "support/HttpTestServer.h"
+#include "support/LiveServer.h"
+#include "support/UdpBroadcast.h"
 
 #include "video/FfmpegMediaSource.h"
 #include "video/ScriptedMediaSource.h"
@@ -16,6 +18,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <iostream>
 #include <random>
 
@@ -299,6 +302,62 @@ TEST_F(StreamSource, CancellingAnOpenThatWaitsForItsServerEndsItAtOnce) {
     source.setOpenProgress(nullptr);
     EXPECT_TRUE(source.open(SourceKind::Stream, server.url("/clip.mp4"), &error)) << error;
     EXPECT_EQ(ScriptedMediaSource::readNumber(frameOf(source, 100)), 100);
+}
+
+// Opens the live stream `protocol` serves and plays it for a while: it is
+// live, and its frames come in order, more of them than the capture ring holds.
+void receiveLiveStream(test::LiveServer::Protocol protocol) {
+    av_log_set_level(AV_LOG_QUIET);
+    const QString missing = test::LiveServer::unavailable(protocol);
+    if (!missing.isEmpty()) GTEST_SKIP() << "skipped: " << missing.toStdString();
+    constexpr int kClipFrames = 100;
+    const QString clip = test::scratchFile(protocol == test::LiveServer::Protocol::Rtmp
+                                               ? "live-rtmp.ts"
+                                               : "live-srt.ts");
+    QString why;
+    ASSERT_TRUE(test::makeClip(clip, kClipFrames, test::UdpBroadcast::clipEncode(), &why))
+        << why.toStdString();
+    test::LiveServer server(protocol, clip, test::unusedPort());
+    ASSERT_TRUE(server.started()) << server.said().toStdString();
+
+    FfmpegMediaSource live;
+    std::string error;
+    ASSERT_TRUE(live.open(SourceKind::Stream, server.url().toStdString(), &error)) << error;
+    EXPECT_TRUE(live.isLive());
+    EXPECT_EQ(live.frameCount(), 0);
+    EXPECT_FALSE(live.seek(0, &error));
+
+    std::mutex lock;
+    std::condition_variable arrived;
+    std::vector<int64_t> shown, numbers;
+    live.setFrameCallback([&](const QImage& frame, int64_t number) {
+        std::lock_guard<std::mutex> hold(lock);
+        shown.push_back(ScriptedMediaSource::readNumber(frame));
+        numbers.push_back(number);
+        arrived.notify_all();
+    });
+    ASSERT_TRUE(live.run(&error)) << error;
+    constexpr size_t kWanted = 40; // more than the 25 slots of the ring
+    {
+        std::unique_lock<std::mutex> hold(lock);
+        arrived.wait_for(hold, std::chrono::seconds(15), [&] { return shown.size() >= kWanted; });
+    }
+    live.close();
+    std::lock_guard<std::mutex> hold(lock);
+    ASSERT_GE(shown.size(), kWanted) << "frames arrive while it plays";
+    for (size_t i = 1; i < shown.size(); ++i) {
+        EXPECT_EQ(numbers[i], numbers[i - 1] + 1) << "live frames count as they come";
+        ASSERT_GE(shown[i], 0) << "frame " << i << " is a picture of the clip";
+        EXPECT_EQ(shown[i], (shown[i - 1] + 1) % kClipFrames) << "no frame lost or repeated";
+    }
+}
+
+TEST(LiveStreams, AnRtmpStreamIsLiveAndDeliversEveryFrame) {
+    receiveLiveStream(test::LiveServer::Protocol::Rtmp);
+}
+
+TEST(LiveStreams, AnSrtStreamIsLiveAndDeliversEveryFrame) {
+    receiveLiveStream(test::LiveServer::Protocol::Srt);
 }
 
 } // namespace

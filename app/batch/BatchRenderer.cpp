@@ -288,6 +288,7 @@ BatchRenderer::Prepared BatchRenderer::grabLive(Job& job, QString* problem) {
     // after 10 s).
     constexpr auto kSilence = std::chrono::seconds(12);
     job.live = true;
+    if (options_.dryRun) return planLiveGrab(job);
     const int64_t wanted = options_.grabFrames.value_or(std::numeric_limits<int64_t>::max());
     const auto start = GrabClock::now();
     const auto until = options_.grabSeconds
@@ -375,6 +376,33 @@ BatchRenderer::Prepared BatchRenderer::grabLive(Job& job, QString* problem) {
     selection->SourceKind = static_cast<int32_t>(SourceKind::Live);
     selection->AllocateSlots(kThumbSlotSize);
     selection->CachedSlots = std::move(pictures);
+    selection->Effects = fxChain_;
+    selection->RefreshChainCaption();
+    job.selections.push_back(selection.get());
+    job.list.push_back(std::move(selection));
+    return Prepared::Ready;
+}
+
+BatchRenderer::Prepared BatchRenderer::planLiveGrab(Job& job) {
+    // Nothing is grabbed: the stream opened, which is all a dry run asks of it.
+    if (!options_.grabFrames) {
+        report(QStringLiteral("%1 is a live stream: a run would render the frames it sends in "
+                              "%2 s; how many, and so their names, only the run tells")
+                   .arg(quoted(job.video))
+                   .arg(*options_.grabSeconds));
+        return Prepared::Ready;
+    }
+    const int64_t n = *options_.grabFrames;
+    report(QStringLiteral("%1 is a live stream: a run would render the next %2 frame(s) to arrive")
+               .arg(quoted(job.video))
+               .arg(n));
+    // The names the stills would have, from a selection as a run would make.
+    auto selection = std::make_unique<TSelection>((n == 1 ? QStringLiteral("Frame_") : QStringLiteral("Range_")) +
+                                                  MakeStamp());
+    selection->StartFrame = 0;
+    selection->EndFrame = n - 1;
+    selection->frmLength = static_cast<int32_t>(n);
+    selection->SourceKind = static_cast<int32_t>(SourceKind::Live);
     selection->Effects = fxChain_;
     selection->RefreshChainCaption();
     job.selections.push_back(selection.get());

@@ -54,6 +54,9 @@ private:
     // Takes the frames of a live stream as they arrive (--grab, --grab-seconds)
     // into one selection whose stored pictures the render writes.
     Prepared grabLive(Job& job, QString* problem);
+    // What a dry run does instead of grabLive(): plans the stills of --grab N
+    // without taking a frame, and says what a run would do.
+    Prepared planLiveGrab(Job& job);
     void plan(Job& job);
     void render(Job& job, const std::function<bool()>& stopRequested);
     void report(const QString& text);

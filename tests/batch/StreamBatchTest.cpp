@@ -10,6 +10,9 @@
 #include "video/ScriptedMediaSource.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSet>
 #include <QFile>
 #include <QImage>
 #include <gtest/gtest.h>
@@ -112,6 +115,41 @@ TEST_F(StreamBatch, ALiveBroadcastRendersItsNextFramesInOrder) {
     const test::ToolRun unasked = run({"--out", "unasked", url});
     EXPECT_EQ(unasked.exitCode, 2);
     EXPECT_TRUE(unasked.err.contains("is a live stream: give --grab")) << unasked.err.toStdString();
+}
+
+TEST_F(StreamBatch, ADryRunOfALiveStreamNamesTheStillsAndGrabsNothing) {
+    const QString clip = dir.file("live.ts");
+    QString why;
+    ASSERT_TRUE(test::makeClip(clip, 100, test::UdpBroadcast::clipEncode(), &why))
+        << why.toStdString();
+    const int port = test::unusedPort();
+    test::UdpBroadcast broadcast(clip, port);
+    ASSERT_TRUE(broadcast.started());
+    const QString url = QString("udp://127.0.0.1:%1").arg(port);
+
+    const test::ToolRun counted =
+        run({"--dry-run", "--format", "bmp", "--out", "out", "--grab", "5", url});
+    ASSERT_EQ(counted.exitCode, 0) << counted.err.toStdString();
+    const QStringList names = counted.outLines();
+    ASSERT_EQ(names.size(), 5) << counted.out.toStdString();
+    for (const QString& name : names) {
+        EXPECT_TRUE(name.startsWith(dir.file("out") + "/")) << name.toStdString();
+        EXPECT_TRUE(name.endsWith(".bmp")) << name.toStdString();
+    }
+    EXPECT_EQ(QSet<QString>(names.begin(), names.end()).size(), 5) << "five different names";
+    EXPECT_TRUE(counted.err.contains("a run would render the next 5 frame(s)"))
+        << counted.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir.file("out"))) << "a dry run writes nothing";
+
+    // A grab by time would take its 30 s; the dry run says so and ends.
+    QElapsedTimer took;
+    took.start();
+    const test::ToolRun timed = run({"--dry-run", "--out", "timed", "--grab-seconds", "30", url});
+    EXPECT_LT(took.elapsed(), 25000) << "the dry run grabbed for its 30 s";
+    ASSERT_EQ(timed.exitCode, 0) << timed.err.toStdString();
+    EXPECT_TRUE(timed.outLines().isEmpty()) << timed.out.toStdString();
+    EXPECT_TRUE(timed.err.contains("the frames it sends in 30 s")) << timed.err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir.file("timed")));
 }
 
 TEST_F(StreamBatch, LocalAndFailingUrlsAreReportedWithTheirReason) {

@@ -606,6 +606,11 @@ std::vector<int64_t> FfmpegMediaSource::packetsWithoutPicture() {
     int64_t firstShown = -1;
     bool differs = false;
     auto fed = [&] { return static_cast<int64_t>(fedPositions.size()); };
+    // Whether a packet yields a picture does not depend on the deblocking
+    // filter (the scene scanner numbers its frames without it too); leaving
+    // it out makes this decode, which is thrown away, a quarter cheaper.
+    // The decoder is opened afresh afterwards.
+    codec_->skip_loop_filter = AVDISCARD_ALL;
     auto receive = [&] {
         while (avcodec_receive_frame(codec_, decoded_) == 0) {
             shownPositions.push_back(decoded_->pkt_pos);
@@ -641,6 +646,7 @@ std::vector<int64_t> FfmpegMediaSource::packetsWithoutPicture() {
     avcodec_send_packet(codec_, nullptr);
     receive();
     resetDecoder();
+    codec_->skip_loop_filter = AVDISCARD_DEFAULT;
 
     std::vector<int64_t> dropped;
     if (differs || firstShown < 0) return dropped;

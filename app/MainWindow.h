@@ -291,6 +291,7 @@ private:
     bool liveStream_ = false;     // the open stream URL is a broadcast
     bool opening_ = false;        // an open waits on the media layer; Cancel stops it
     bool openCancelRequested_ = false;
+    bool closeAfterOpen_ = false; // a close came during an open: close when it has ended
     QString openFailure_;         // why the last open failed, in a sentence; may be empty
     FirstShowPlacer* placer_ = nullptr;
     QImage preview_;      // the ApplyFX preview picture Image32

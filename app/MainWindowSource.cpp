@@ -22,7 +22,9 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QThread>
+#include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 
 namespace stillora {
 
@@ -106,6 +108,12 @@ bool TfrmMain::OpenSource(int kind, const QString& name) {
     }
     if (frmTimeline) frmTimeline->RefreshGrid();
     UpdateNextButton();
+    if (closeAfterOpen_) {
+        // The window was closed while the source opened: the open has
+        // stopped, and the close goes ahead once this handler has returned.
+        closeAfterOpen_ = false;
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
     return opened;
 }
 
@@ -166,14 +174,26 @@ protected:
         case QEvent::TouchBegin:
         case QEvent::TouchUpdate:
         case QEvent::TouchEnd:
-        case QEvent::Close:
             return true;
+        case QEvent::Close:
+            // The main window defers its own close until the open has
+            // stopped; other windows stay as they are meanwhile.
+            return !isMainWindow(watched);
         default:
             return QObject::eventFilter(watched, event);
         }
     }
 
 private:
+    // The main window, or the platform window it is shown in (a close from
+    // the window system, or QWidget::close(), comes to the latter first).
+    static bool isMainWindow(QObject* watched) {
+        if (qobject_cast<TfrmMain*>(watched)) return true;
+        if (!watched->isWindowType()) return false;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (qobject_cast<TfrmMain*>(top) && top->windowHandle() == watched) return true;
+        return false;
+    }
     static bool isMouseEvent(QEvent::Type type) {
         return type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
                type == QEvent::MouseButtonDblClick || type == QEvent::MouseMove;
@@ -193,14 +213,17 @@ bool TfrmMain::OpenMediaFile(const QString& path) {
     // status line follows it and the window keeps painting meanwhile. User
     // input waits until the open ends, except Escape, which stops it.
     OpenInputGate gate;
+    opening_ = true;
+    openCancelRequested_ = false;
     media_->setOpenProgress([this, &gate](int percent) {
         setStatus(percent < 0 ? QStringLiteral("Indexing\u2026")
                               : QStringLiteral("Indexing\u2026 %1 %").arg(percent));
         QCoreApplication::processEvents();
-        return !gate.cancelled();
+        return !gate.cancelled() && !openCancelRequested_;
     });
     const bool opened = media_->open(SourceKind::File, path.toStdString(), &error);
     media_->setOpenProgress(nullptr);
+    opening_ = false;
     if (!opened) return false;
     TrackBar->setEnabled(false);
     SetTrackBarRange();

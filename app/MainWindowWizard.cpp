@@ -187,6 +187,14 @@ void TfrmMain::browseFiles() {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
+    if (opening_) {
+        // An open that indexes a file or waits for a server holds the
+        // source: stop it, and close when it has returned.
+        closeAfterOpen_ = true;
+        openCancelRequested_ = true;
+        event->ignore();
+        return;
+    }
     if (FinalizePage->running()) {
         // The run owns the source until its next frame boundary: stop it
         // there, let the exporter finish, and close when the run has ended.

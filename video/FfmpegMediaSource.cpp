@@ -45,6 +45,11 @@ constexpr int64_t kFirstStepBack = 8;
 // Frames in a row, clean and numbered as the container says, after which a
 // decode through damaged data counts as recovered.
 constexpr int64_t kSettleFrames = 8;
+// The source whose progress handler runs on this thread, if any.
+thread_local const FfmpegMediaSource* reportingSource = nullptr;
+// How often an open reports its progress: the caller's event loop runs in
+// the reports, so this and the longest single step of an open bound its stalls.
+constexpr auto kReportInterval = std::chrono::milliseconds(25);
 
 const char* const kOpenCancelled = "Opening was cancelled.";
 // What a call made from inside a progress report is told.
@@ -108,6 +113,8 @@ std::string FfmpegMediaSource::stalledReason(const std::string& otherwise) const
 
 bool FfmpegMediaSource::open(SourceKind kind, const std::string& name, std::string* error) {
     close();
+    // A cancel belongs to the open it came in.
+    cancelRequested_ = false;
     switch (kind) {
     case SourceKind::File: {
         if (name.empty()) return fail(error, "No file name given.");
@@ -148,6 +155,7 @@ bool FfmpegMediaSource::openReader(SourceKind kind, std::shared_ptr<InputReader>
                                    const std::string& name, const char* format,
                                    std::string* error) {
     close();
+    cancelRequested_ = false;
     reader_ = std::move(reader);
     if (!openInput(name, format, error)) {
         close();
@@ -236,7 +244,7 @@ void FfmpegMediaSource::reportWhile(const std::function<void()>& work) {
         work();
         return;
     }
-    // The work runs on a thread of its own; this thread reports every 50 ms
+    // The work runs on a thread of its own; this thread reports every 25 ms
     // and passes a cancel on as an abort of the work's reads.
     pumpOutside_ = true;
     reporting_ = true;
@@ -249,7 +257,7 @@ void FfmpegMediaSource::reportWhile(const std::function<void()>& work) {
     });
     std::unique_lock<std::mutex> lock(waitLock_);
     while (!done) {
-        wake_.wait_for(lock, std::chrono::milliseconds(50), [&] { return done; });
+        wake_.wait_for(lock, kReportInterval, [&] { return done; });
         if (done) break;
         int percent = MediaSource::kConnecting;
         if (openPhase_ == Finishing) {
@@ -259,7 +267,7 @@ void FfmpegMediaSource::reportWhile(const std::function<void()>& work) {
             percent = size > 0 ? int(std::clamp<int64_t>(bytesIndexed_ * 100 / size, 0, 99)) : -1;
         }
         lock.unlock();
-        if (!cancelRequested_ && !openProgress_(percent)) {
+        if (!cancelRequested_ && !reportOpen(percent)) {
             cancelRequested_ = true;
             abortIo_ = true;
         }
@@ -491,12 +499,12 @@ bool FfmpegMediaSource::buildIndex(std::string* error) {
         std::thread reader(readAll);
         std::unique_lock<std::mutex> lock(waitLock_);
         while (!done) {
-            wake_.wait_for(lock, std::chrono::milliseconds(50), [&] { return done.load(); });
+            wake_.wait_for(lock, kReportInterval, [&] { return done.load(); });
             if (done) break;
             const int percent =
                 size > 0 ? int(std::clamp<int64_t>(bytesIndexed_ * 100 / size, 0, 99)) : -1;
             lock.unlock();
-            if (!cancelled && !openProgress_(percent)) {
+            if (!cancelled && !reportOpen(percent)) {
                 cancelled = true;
                 abortIo_ = true;
             }
@@ -514,9 +522,9 @@ bool FfmpegMediaSource::buildIndex(std::string* error) {
     if (readResult == AVERROR_EXIT) return fail(error, "Reading the source timed out.");
     // Packets at the start may yield no picture (a recording cut mid-GOP,
     // leading frames whose references were cut off): only a decode tells.
-    if (!reopen(error)) return false;
     openCancelled_ = false;
-    lastReport_ = std::chrono::steady_clock::now();
+    if (!reopen(error)) return false;
+    keepResponsive();
     const std::vector<int64_t> dropped = packetsWithoutPicture();
     if (openCancelled_) return fail(error, kOpenCancelled);
     startsUndecodable_ = !dropped.empty();
@@ -525,7 +533,18 @@ bool FfmpegMediaSource::buildIndex(std::string* error) {
     indexed_ = true;
     // Open afresh rather than seek: not every demuxer lands exactly on the
     // first packet, and frame 0 is defined by what comes first.
-    return reopen(error);
+    keepResponsive();
+    if (!reopen(error)) return false;
+    keepResponsive();
+    return !openCancelled_ || fail(error, kOpenCancelled);
+}
+
+bool FfmpegMediaSource::reportOpen(int percent) {
+    reportingSource = this;
+    const bool goOn = openProgress_(percent);
+    reportingSource = nullptr;
+    lastReport_ = Clock::now();
+    return goOn && !closeRequested_;
 }
 
 void FfmpegMediaSource::keepResponsive() {
@@ -537,10 +556,8 @@ void FfmpegMediaSource::keepResponsive() {
         return;
     }
     if (!openProgress_ || openCancelled_) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (now - lastReport_ < std::chrono::milliseconds(50)) return;
-    lastReport_ = now;
-    if (!openProgress_(99)) openCancelled_ = true;
+    if (Clock::now() - lastReport_ < kReportInterval) return;
+    if (!reportOpen(99)) openCancelled_ = true;
 }
 
 int FfmpegMediaSource::readPackets(const PacketCheck& check, const std::vector<int64_t>& listed) {
@@ -824,6 +841,12 @@ void FfmpegMediaSource::restoreTimes(AVPacket* packet) const {
 }
 
 void FfmpegMediaSource::close() {
+    // Called from a progress handler while an open runs: the open is
+    // cancelled, and it closes the source itself when it has stopped.
+    if (reportingSource == this) {
+        closeRequested_ = true;
+        return;
+    }
     stopWorker();
     closeInput();
     {
@@ -845,6 +868,7 @@ void FfmpegMediaSource::close() {
     damagedPackets_.clear();
     timesByPosition_.clear();
     openCancelled_ = false;
+    closeRequested_ = false;
     index_ = FrameIndex();
     state_ = MediaState::None;
     size_ = QSize();

@@ -14,7 +14,9 @@
 //
 // Threads: the public calls come from one thread. Playback runs on a thread
 // of its own that owns the decoder while it runs; pause(), stop(), seek() and
-// close() end that thread before they touch the decoder again. The presented
+// close() end that thread before they touch the decoder again. close() called
+// from the open's progress handler (a window closing while a file is
+// indexed) cancels the open, which then closes the source itself. The presented
 // frame is shared under frameLock_, the handlers under handlerLock_.
 
 #include "video/FrameConverter.h"
@@ -229,7 +231,10 @@ private:
     OpenProgress openProgress_;
     bool openCancelled_ = false; // the handler said stop during the decodes at open
     std::chrono::steady_clock::time_point lastReport_;
-    void keepResponsive(); // reports to openProgress_ at most every 50 ms
+    void keepResponsive(); // reports to openProgress_ at most every 25 ms
+    // Calls openProgress_; false when it says stop or closed the source.
+    bool reportOpen(int percent);
+    std::atomic<bool> closeRequested_{false}; // openProgress_ called close(): the open stops
     std::atomic<int64_t> bytesIndexed_{0}; // byte position the index pass reached
     // Set while a stream opens on a thread of its own and the caller's thread
     // reports progress: the opening thread then never calls openProgress_.

@@ -108,7 +108,7 @@ public:
 
     // Called on the thread that calls open() while a file is indexed (every
     // packet read once, which takes long for a long file on a slow disk),
-    // about every 50 ms, with the share read so far (0 to 99, -1 when the
+    // every 25 to 50 ms, with the share read so far (0 to 99, -1 when the
     // size is unknown); the reading itself runs on a thread of its own.
     // While a stream URL waits for its server (connecting, reading the
     // stream's header) the share is kConnecting; the waiting runs on that

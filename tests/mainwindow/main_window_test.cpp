@@ -205,6 +205,36 @@ TEST_F(MainWindowTest, IndexingShowsItsShareKeepsTheWindowGoingAndEscapeStopsIt)
     EXPECT_EQ(status(), "Cannot open: " + dir.file("clip.avi"));
 }
 
+TEST_F(MainWindowTest, ClosingTheWindowWhileAFileIsIndexedStopsTheIndexAndThenCloses) {
+    auto source = std::make_unique<SlowIndexingSource>();
+    SlowIndexingSource* slow = source.get();
+    window = std::make_unique<TfrmMain>(std::move(source));
+    window->show();
+    int reports = 0;
+    bool visibleAfterClose = false;
+    slow->afterReport = [&] {
+        ++reports;
+        // The user closes the window; it arrives in the next report's events.
+        if (reports == 2) QTimer::singleShot(0, window.get(), [&] {
+            window->close();
+            visibleAfterClose = window->isVisible();
+        });
+    };
+    openClip();
+    EXPECT_EQ(reports, 3) << "the open stops at the report the close came in";
+    EXPECT_TRUE(visibleAfterClose) << "the window stays until the open has stopped";
+    EXPECT_FALSE(window->SourceOpened);
+    EXPECT_FALSE(slow->isOpen());
+    EXPECT_TRUE(window->isVisible());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->isVisible()) << "then the close goes ahead";
+
+    // A close when no open runs closes at once, as before.
+    window->show();
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+}
+
 TEST_F(MainWindowTest, TheRealProgramWithoutAMediaLayerFailsHonestly) {
     window = std::make_unique<TfrmMain>(std::make_unique<NullMediaSource>());
     window->SetActivePage(TfrmMain::kwSelect);

@@ -329,6 +329,21 @@ TEST(LongFiles, IndexingReportsHowFarItGotAndCanBeCancelled) {
     EXPECT_EQ(error, "Opening was cancelled.");
     EXPECT_FALSE(source.isOpen());
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(1500));
+
+    // Closed from its own progress handler, as a window closing meanwhile
+    // does: the open stops as if cancelled and the source stays closed.
+    reports = 0;
+    source.setOpenProgress([&](int) {
+        if (++reports == 2) source.close();
+        return true;
+    });
+    EXPECT_FALSE(source.openReader(SourceKind::File, std::make_shared<SlowFile>(path),
+                                   path.toStdString(), nullptr, &error));
+    EXPECT_EQ(error, "Opening was cancelled.");
+    EXPECT_EQ(reports, 2);
+    EXPECT_FALSE(source.isOpen());
+    EXPECT_EQ(source.frameCount(), 0);
+
     source.setOpenProgress(nullptr);
     ASSERT_TRUE(source.open(SourceKind::File, path.toStdString(), &error)) << error;
     EXPECT_EQ(source.frameCount(), plain.frameCount());

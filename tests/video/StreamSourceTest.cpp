@@ -297,9 +297,12 @@ TEST_F(StreamSource, CancellingAnOpenThatWaitsForItsServerEndsItAtOnce) {
     EXPECT_FALSE(source.open(SourceKind::Stream, server.url("/silent.mp4"), &error));
     EXPECT_LT(secondsSince(start), 1.5);
     EXPECT_EQ(error, "Opening was cancelled.");
-    // And the source opens the next URL as usual.
-    server.serve("/clip.mp4", test::clipPath("h264-bframes.mp4"));
+    // And the source opens the next file and URL as usual.
     source.setOpenProgress(nullptr);
+    EXPECT_TRUE(source.open(SourceKind::File, test::clipPath("h264-bframes.mp4").toStdString(),
+                            &error))
+        << error;
+    server.serve("/clip.mp4", test::clipPath("h264-bframes.mp4"));
     EXPECT_TRUE(source.open(SourceKind::Stream, server.url("/clip.mp4"), &error)) << error;
     EXPECT_EQ(ScriptedMediaSource::readNumber(frameOf(source, 100)), 100);
 }

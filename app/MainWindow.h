@@ -233,11 +233,12 @@ private:
     void updateWizardButtons();
     void suspendActions(bool suspended);
     void SetTrackBarRange();
-    // Runs `call`, a call of the media layer that may wait on a stream's
-    // server (an open, or a play or seek that reconnects), while the window
-    // keeps running: the status line says what it waits for, user input
-    // waits, Escape and Cancel stop the wait. Returns what `call` returned.
-    bool waitOnServer(const std::function<bool()>& call);
+    // Runs `call`, a call of the media layer that may take long (an open that
+    // indexes a file or waits on a server, a play or seek of a stream that
+    // reconnects), while the window keeps running: the status line says what
+    // it waits for, user input waits, Escape and Cancel stop the wait.
+    // Returns what `call` returned.
+    bool waitOnMedia(const std::function<bool()>& call);
     // True when the open source is a stream URL.
     bool streamSource() const;
 

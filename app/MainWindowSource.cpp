@@ -209,21 +209,8 @@ bool TfrmMain::OpenMediaFile(const QString& path) {
     if (isDvdVolumePath(path)) return OpenDvd(path);
     std::string error;
     media_->setFrameCallback({});
-    // The index pass over a long file runs on the media layer's thread; the
-    // status line follows it and the window keeps painting meanwhile. User
-    // input waits until the open ends, except Escape, which stops it.
-    OpenInputGate gate;
-    opening_ = true;
-    openCancelRequested_ = false;
-    media_->setOpenProgress([this, &gate](int percent) {
-        setStatus(percent < 0 ? QStringLiteral("Indexing\u2026")
-                              : QStringLiteral("Indexing\u2026 %1 %").arg(percent));
-        QCoreApplication::processEvents();
-        return !gate.cancelled() && !openCancelRequested_;
-    });
-    const bool opened = media_->open(SourceKind::File, path.toStdString(), &error);
-    media_->setOpenProgress(nullptr);
-    opening_ = false;
+    // The index pass over a long file.
+    const bool opened = waitOnMedia([&] { return media_->open(SourceKind::File, path.toStdString(), &error); });
     if (!opened) return false;
     TrackBar->setEnabled(false);
     SetTrackBarRange();
@@ -243,9 +230,9 @@ void TfrmMain::SetTrackBarRange() {
 
 bool TfrmMain::streamSource() const { return media_->isOpen() && media_->kind() == SourceKind::Stream; }
 
-bool TfrmMain::waitOnServer(const std::function<bool()>& call) {
-    // The waiting runs on the media layer's thread; the window keeps
-    // painting and shows how far it got.
+bool TfrmMain::waitOnMedia(const std::function<bool()>& call) {
+    // The work runs on the media layer's thread; the window keeps painting
+    // and shows how far it got.
     OpenInputGate gate(btnCancel);
     opening_ = true;
     openCancelRequested_ = false;
@@ -270,7 +257,7 @@ bool TfrmMain::OpenStreamUrl(const QString& url) {
     CaptureBufferActive = false;
     media_->setFrameCallback({});
     // Connecting, reading the stream's header and indexing a remote file.
-    const bool opened = waitOnServer(
+    const bool opened = waitOnMedia(
         [&] { return media_->open(SourceKind::Stream, StripQuotes(url).toStdString(), &error); });
     if (!opened) {
         openFailure_ = QString::fromStdString(error);
@@ -337,10 +324,10 @@ void TfrmMain::actPlayExecute() {
         if (LiveSource()) {
             media_->pause(&error);
             // After a read that was aborted, a stream reconnects first.
-            if (!waitOnServer([&] { return media_->run(&error); })) throw std::runtime_error(error);
+            if (!waitOnMedia([&] { return media_->run(&error); })) throw std::runtime_error(error);
         } else if (streamSource()) {
             std::exception_ptr failure;
-            waitOnServer([&] {
+            waitOnMedia([&] {
                 try {
                     PlayFromPosition(TrackBar->value());
                 } catch (...) {
@@ -402,7 +389,7 @@ void TfrmMain::SeekToFrame(int64_t frame, bool noWait) {
     std::string error;
     if (media_->state() == MediaState::Running) media_->pause(&error);
     const bool safeDelay = cbSeekDelay->isChecked();
-    const bool sought = streamSource() ? waitOnServer([&] { return media_->seek(frame, &error); })
+    const bool sought = streamSource() ? waitOnMedia([&] { return media_->seek(frame, &error); })
                                        : media_->seek(frame, &error);
     if (!sought) {
         setStatus(QString::fromStdString(error));

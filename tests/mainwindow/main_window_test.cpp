@@ -235,6 +235,33 @@ TEST_F(MainWindowTest, ClosingTheWindowWhileAFileIsIndexedStopsTheIndexAndThenCl
     EXPECT_FALSE(window->isVisible());
 }
 
+TEST_F(MainWindowTest, TheCancelButtonStopsAFileBeingIndexedAndNothingElse) {
+    auto source = std::make_unique<SlowIndexingSource>();
+    SlowIndexingSource* slow = source.get();
+    window = std::make_unique<TfrmMain>(std::move(source));
+    window->show();
+    int reports = 0;
+    slow->afterReport = [&] {
+        // A click on the visible Cancel button, handled at the next report.
+        if (++reports != 2) return;
+        EXPECT_TRUE(window->btnCancel->isVisible());
+        const QPoint centre = window->btnCancel->rect().center();
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+            QCoreApplication::postEvent(window->btnCancel,
+                                        new QMouseEvent(type, QPointF(centre), QPointF(centre),
+                                                        Qt::LeftButton,
+                                                        type == QEvent::MouseButtonPress
+                                                            ? Qt::LeftButton
+                                                            : Qt::NoButton,
+                                                        Qt::NoModifier));
+    };
+    openClip();
+    EXPECT_EQ(reports, 3) << "the open ended at the report after the click";
+    EXPECT_FALSE(window->SourceOpened);
+    EXPECT_TRUE(window->isVisible()) << "Cancel stopped the open, not the program";
+    EXPECT_EQ(window->ActivePage(), TfrmMain::kwSelect);
+}
+
 TEST_F(MainWindowTest, TheRealProgramWithoutAMediaLayerFailsHonestly) {
     window = std::make_unique<TfrmMain>(std::make_unique<NullMediaSource>());
     window->SetActivePage(TfrmMain::kwSelect);

@@ -296,6 +296,25 @@ TEST_F(StreamWindowTest, ABroadcastThatFallsSilentNeverHoldsUpTheWindow) {
     EXPECT_GT(filled, 5) << "frames arrive after the reconnect";
 }
 
+TEST_F(StreamWindowTest, CancelStopsTheIndexingOfARemoteFile) {
+    // The server stops sending in the middle: the index pass waits on it.
+    const QString path = clip(300);
+    server.serve("/clip.mp4", path, test::HttpTestServer::Behaviour::StallAfter,
+                 QFileInfo(path).size() * 3 / 4);
+    QString shownWhileWaiting;
+    QTimer::singleShot(1000, [&] {
+        shownWhileWaiting = status();
+        QTest::mouseClick(window->btnCancel, Qt::LeftButton);
+    });
+    openUrl(QString::fromStdString(server.url("/clip.mp4")));
+    EXPECT_TRUE(shownWhileWaiting.startsWith("Indexing\u2026")) << shownWhileWaiting.toStdString();
+    EXPECT_LT(openSeconds, 3.0);
+    EXPECT_LT(longestStall, 300);
+    EXPECT_FALSE(window->SourceOpened);
+    EXPECT_TRUE(status().endsWith("Opening was cancelled.")) << status().toStdString();
+    EXPECT_TRUE(window->isVisible());
+}
+
 TEST_F(StreamWindowTest, CancelStopsAnOpenThatWaitsForItsServer) {
     server.serve("/silent.mp4", clip(30), test::HttpTestServer::Behaviour::NeverAnswer);
     QString shownWhileWaiting;

@@ -67,9 +67,11 @@ void Progress::frameDone(const QString& video) {
 
 void Progress::indexing(const QString& video, int percent, const QString& what) {
     if (!enabled_) return;
-    if (what != lastPass_) {
+    if (what != lastPass_ || video != lastPassVideo_) {
         lastPass_ = what;
+        lastPassVideo_ = video;
         indexTenths_ = -1;
+        passStart_ = now();
     }
     const QString text = percent < 0 ? QStringLiteral("%1: %2\u2026").arg(video, what)
                                      : QStringLiteral("%1: %2\u2026 %3 %").arg(video, what).arg(percent);
@@ -77,6 +79,8 @@ void Progress::indexing(const QString& video, int percent, const QString& what) 
         std::fprintf(out_, "\r%s\033[K", qPrintable(text));
         lineShown_ = true;
     } else {
+        // Plain lines go to logs: a pass that ends within a second is not worth one.
+        if (now() - passStart_ < kQuietPass) return;
         const int tenths = percent < 0 ? 0 : percent / 10;
         if (tenths == indexTenths_) return;
         indexTenths_ = tenths;

@@ -51,6 +51,9 @@ private:
     std::chrono::steady_clock::time_point lastShown_{};
     QString lastLine_;
     QString lastPass_;  // the pass indexing() showed last
+    QString lastPassVideo_; // and the video it belongs to
+    std::chrono::steady_clock::time_point passStart_; // when that pass was first reported
+    static constexpr std::chrono::seconds kQuietPass{1};
     int indexTenths_ = -1; // the last tenth of an index pass written as a plain line
 };
 

@@ -210,9 +210,15 @@ TEST(BatchProgress, AnIndexPassIsShownByTenthsOnPlainLines) {
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
     {
-        Progress progress(file, true, false);
-        for (int percent : {0, 3, 9, 10, 37, 38, 99})
+        // A pass that ends within its first second writes no line at all.
+        auto at = std::chrono::steady_clock::time_point();
+        Progress progress(file, true, false, [&] { return at; });
+        for (int percent : {0, 40, 99})
+            progress.indexing("short.mkv", percent);
+        for (int percent : {0, 3, 9, 10, 37, 38, 99}) {
             progress.indexing("long.mkv", percent);
+            at += std::chrono::milliseconds(600);
+        }
         Progress quiet(file, false, false);
         quiet.indexing("other.mkv", 50);
     }
@@ -223,7 +229,7 @@ TEST(BatchProgress, AnIndexPassIsShownByTenthsOnPlainLines) {
     while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
         text.append(buffer, static_cast<qsizetype>(n));
     std::fclose(file);
-    EXPECT_EQ(QString::fromUtf8(text), QString::fromUtf8("long.mkv: Indexing\u2026 0 %\n"
+    EXPECT_EQ(QString::fromUtf8(text), QString::fromUtf8("long.mkv: Indexing\u2026 9 %\n"
                                                          "long.mkv: Indexing\u2026 10 %\n"
                                                          "long.mkv: Indexing\u2026 37 %\n"
                                                          "long.mkv: Indexing\u2026 99 %\n"));

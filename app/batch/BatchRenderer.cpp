@@ -367,20 +367,26 @@ BatchRenderer::Prepared BatchRenderer::grabLive(Job& job, QString* problem) {
                    .arg(arrivals.unwritten)
                    .arg(quoted(job.video)));
     }
-    // Named as the program names a selection taken from a live source.
+    auto selection = liveSelection(n);
+    selection->AllocateSlots(kThumbSlotSize);
+    selection->CachedSlots = std::move(pictures);
+    job.selections.push_back(selection.get());
+    job.list.push_back(std::move(selection));
+    return Prepared::Ready;
+}
+
+// A selection of n frames taken from a live source, named as the program
+// names one, with the run's effect chain.
+std::unique_ptr<TSelection> BatchRenderer::liveSelection(int64_t n) const {
     auto selection = std::make_unique<TSelection>((n == 1 ? QStringLiteral("Frame_") : QStringLiteral("Range_")) +
                                                   MakeStamp());
     selection->StartFrame = 0;
     selection->EndFrame = n - 1;
     selection->frmLength = static_cast<int32_t>(n);
     selection->SourceKind = static_cast<int32_t>(SourceKind::Live);
-    selection->AllocateSlots(kThumbSlotSize);
-    selection->CachedSlots = std::move(pictures);
     selection->Effects = fxChain_;
     selection->RefreshChainCaption();
-    job.selections.push_back(selection.get());
-    job.list.push_back(std::move(selection));
-    return Prepared::Ready;
+    return selection;
 }
 
 BatchRenderer::Prepared BatchRenderer::planLiveGrab(Job& job) {
@@ -397,14 +403,7 @@ BatchRenderer::Prepared BatchRenderer::planLiveGrab(Job& job) {
                .arg(quoted(job.video))
                .arg(n));
     // The names the stills would have, from a selection as a run would make.
-    auto selection = std::make_unique<TSelection>((n == 1 ? QStringLiteral("Frame_") : QStringLiteral("Range_")) +
-                                                  MakeStamp());
-    selection->StartFrame = 0;
-    selection->EndFrame = n - 1;
-    selection->frmLength = static_cast<int32_t>(n);
-    selection->SourceKind = static_cast<int32_t>(SourceKind::Live);
-    selection->Effects = fxChain_;
-    selection->RefreshChainCaption();
+    auto selection = liveSelection(n);
     job.selections.push_back(selection.get());
     job.list.push_back(std::move(selection));
     return Prepared::Ready;

@@ -23,6 +23,10 @@
 #include <memory>
 #include <vector>
 
+namespace stillora {
+class TSelection;
+}
+
 namespace stillora::batch {
 
 class BatchRenderer {
@@ -60,6 +64,7 @@ private:
     void plan(Job& job);
     void render(Job& job, const std::function<bool()>& stopRequested);
     void report(const QString& text);
+    std::unique_ptr<TSelection> liveSelection(int64_t n) const;
     void indexing(const QString& video, int percent, const QString& what = QStringLiteral("Indexing"));
     void frameDone(const QString& video);
 

@@ -17,6 +17,8 @@
 #include <QImage>
 #include <gtest/gtest.h>
 
+#include <memory>
+
 using namespace stillora;
 
 namespace {
@@ -38,9 +40,23 @@ protected:
         return ScriptedMediaSource::readNumber(QImage(QDir(dir.file(folder)).filePath(name)));
     }
 
+    // Broadcasts a 100-frame numbered clip over UDP on 127.0.0.1 for the
+    // rest of the test; `url` receives its address.
+    void startBroadcast(QString* url) {
+        const QString clip = dir.file("live.ts");
+        QString why;
+        ASSERT_TRUE(test::makeClip(clip, 100, test::UdpBroadcast::clipEncode(), &why))
+            << why.toStdString();
+        const int port = test::unusedPort();
+        broadcast = std::make_unique<test::UdpBroadcast>(clip, port);
+        ASSERT_TRUE(broadcast->started());
+        *url = QString("udp://127.0.0.1:%1").arg(port);
+    }
+
     test::ScratchDir dir;
     test::HttpTestServer server;
     QProcessEnvironment env;
+    std::unique_ptr<test::UdpBroadcast> broadcast;
 };
 
 TEST_F(StreamBatch, ARemoteFileRendersTheExactFramesAsked) {
@@ -79,14 +95,8 @@ TEST_F(StreamBatch, ARemoteFileRendersTheExactFramesAsked) {
 }
 
 TEST_F(StreamBatch, ALiveBroadcastRendersItsNextFramesInOrder) {
-    const QString clip = dir.file("live.ts");
-    QString why;
-    ASSERT_TRUE(test::makeClip(clip, 100, test::UdpBroadcast::clipEncode(), &why))
-        << why.toStdString();
-    const int port = test::unusedPort();
-    test::UdpBroadcast broadcast(clip, port);
-    ASSERT_TRUE(broadcast.started());
-    const QString url = QString("udp://127.0.0.1:%1").arg(port);
+    QString url;
+    ASSERT_NO_FATAL_FAILURE(startBroadcast(&url));
 
     const test::ToolRun grabbed =
         run({"--quiet", "--format", "bmp", "--out", "next", "--grab", "8", url});
@@ -118,14 +128,8 @@ TEST_F(StreamBatch, ALiveBroadcastRendersItsNextFramesInOrder) {
 }
 
 TEST_F(StreamBatch, ADryRunOfALiveStreamNamesTheStillsAndGrabsNothing) {
-    const QString clip = dir.file("live.ts");
-    QString why;
-    ASSERT_TRUE(test::makeClip(clip, 100, test::UdpBroadcast::clipEncode(), &why))
-        << why.toStdString();
-    const int port = test::unusedPort();
-    test::UdpBroadcast broadcast(clip, port);
-    ASSERT_TRUE(broadcast.started());
-    const QString url = QString("udp://127.0.0.1:%1").arg(port);
+    QString url;
+    ASSERT_NO_FATAL_FAILURE(startBroadcast(&url));
 
     const test::ToolRun counted =
         run({"--dry-run", "--format", "bmp", "--out", "out", "--grab", "5", url});

@@ -12,6 +12,7 @@
 #include "render/FrameSource.h"
 #include "render/RenderRun.h"
 #include "selection/Selection.h"
+#include "support/RunTool.h"
 #include "support/TestDirs.h"
 #include "tests/render/ScriptedPrompter.h"
 #include "video/ScriptedMediaSource.h"
@@ -19,7 +20,6 @@
 #include <QCryptographicHash>
 #include <QDirIterator>
 #include <QFile>
-#include <QProcess>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -90,11 +90,10 @@ QString digestOf(const QString& path) {
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
     QCryptographicHash hash(QCryptographicHash::Md5);
     if (path.endsWith(".webm")) {
-        QProcess packets;
-        packets.start("ffmpeg", {"-v", "error", "-i", path, "-map", "0", "-c", "copy", "-f",
-                                 "framemd5", "-"});
-        EXPECT_TRUE(packets.waitForFinished(60000) && packets.exitCode() == 0);
-        const QByteArray list = packets.readAllStandardOutput();
+        const test::ToolRun packets = test::runTool(
+            "ffmpeg", {"-v", "error", "-i", path, "-map", "0", "-c", "copy", "-f", "framemd5", "-"});
+        EXPECT_TRUE(packets.ok()) << packets.errors.toStdString();
+        const QByteArray& list = packets.output;
         EXPECT_TRUE(list.contains(", ")) << "no packets in " << path.toStdString();
         hash.addData(QByteArray::number(file.size()) + list);
     } else {
@@ -184,12 +183,12 @@ Outcome runOnce(const ScratchDir& dir, const QString& sub, bool pipelined, const
 
 // Frames the movie's first video stream holds, as ffprobe counts them.
 int probedFrames(const QString& movie) {
-    QProcess probe;
-    probe.start("ffprobe", {"-v", "error", "-count_frames", "-select_streams", "v:0",
-                            "-show_entries", "stream=nb_read_frames", "-of", "csv=p=0", movie});
-    if (!probe.waitForFinished(60000) || probe.exitCode() != 0) return -1;
+    const test::ToolRun probe =
+        test::runTool("ffprobe", {"-v", "error", "-count_frames", "-select_streams", "v:0",
+                                  "-show_entries", "stream=nb_read_frames", "-of", "csv=p=0", movie});
+    if (!probe.ok()) return -1;
     bool ok = false;
-    const int frames = QString::fromLatin1(probe.readAllStandardOutput()).trimmed().toInt(&ok);
+    const int frames = QString::fromLatin1(probe.output).trimmed().toInt(&ok);
     return ok ? frames : -1;
 }
 

@@ -317,6 +317,29 @@ void settle() {
 
 } // namespace
 
+TEST_F(PagesTest, ALongStillNameIsShortenedInTheMiddleSoItsCounterShows) {
+    host.add("A selection with a rather long caption", 10, 12);
+    finalize.jvExportFolder->setText(dir.path() + "/");
+    finalize.resize(420, 380);
+    finalize.show();
+    settle();
+    finalize.btnRender->click();
+    settle();
+    const QString whole = "Saving frame: Untitled_A selection with a rather long caption_002.jpg";
+    ASSERT_EQ(finalize.lblDestInfo->text(), whole);
+    const QString shown = finalize.lblDestInfo->shownText();
+    EXPECT_NE(shown, whole);
+    EXPECT_TRUE(shown.startsWith("Saving fr")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("_002.jpg")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+    EXPECT_LE(finalize.lblDestInfo->fontMetrics().horizontalAdvance(shown),
+              finalize.lblDestInfo->width());
+    EXPECT_TRUE(finalize.lblSourceInfo->shownText().endsWith(".12"));
+    // A text that fits is shown as it is.
+    finalize.lblSourceInfo->setText("Intro.12");
+    EXPECT_EQ(finalize.lblSourceInfo->shownText(), "Intro.12");
+}
+
 TEST(PageWidgets, ATextSlotRepaintsItsLabelWithoutLayingTheWindowOutAgain) {
     QWidget window;
     auto* layout = new QVBoxLayout(&window);

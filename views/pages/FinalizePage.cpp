@@ -94,11 +94,12 @@ TFinalizePage::TFinalizePage(RenderHost& host, TConfigPage& config, QWidget* par
     imgResult->hide();
     sbScaleSrc = gauge("sbScaleSrc");
     sbScaleDest = gauge("sbScaleDest");
-    lblSourceInfo = named(new QLabel, "lblSourceInfo");
+    lblSourceInfo = named(new TElidedLabel, "lblSourceInfo");
     lblSourceInfo->setToolTip("Frame info.");
-    lblDestInfo = named(new QLabel, "lblDestInfo");
+    lblDestInfo = named(new TElidedLabel, "lblDestInfo");
     lblDestInfo->setToolTip("Frame info.");
-    // The per-frame texts may be long: they are cut, never widen their picture.
+    // The per-frame texts may be long: they are shortened in the middle,
+    // never widen their picture.
     for (QLabel* info : {lblSourceInfo, lblDestInfo})
         info->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lblProgress = named(new QLabel, "lblProgress");

@@ -54,8 +54,8 @@ public:
     TPictureView* imgResult; // hidden: the picture of the last effect step
     QSlider* sbScaleSrc;
     QSlider* sbScaleDest;
-    QLabel* lblSourceInfo;
-    QLabel* lblDestInfo;
+    TElidedLabel* lblSourceInfo;
+    TElidedLabel* lblDestInfo;
     // How far a run is: "Frame 37 of 500, 0:12 left" and a bar.
     QLabel* lblProgress;
     QProgressBar* pbRun;

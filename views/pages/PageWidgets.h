@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QImage>
+#include <QLabel>
 #include <QPointer>
 #include <QTimer>
 #include <QToolButton>
@@ -102,12 +103,29 @@ private:
     QTimer settle_;         // repaints smoothly once the stream pauses
 };
 
+// A one-line label that, when its text is wider than the label, shows the
+// text's beginning and end with an ellipsis between them, so that the
+// counter at the end of a long still name stays in sight. text() stays whole.
+class TElidedLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    // The text as painted at the label's present width.
+    QString shownText() const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QRect textRect() const;
+};
+
 // Holds a label whose text changes often (a run's per-frame texts, the
 // status line). The label fills the slot at a fixed size, so a new text
 // repaints the label alone and never sets the layouts around it working
 // again: on a window the size of the main one, relaying it out for every
 // frame of a run cost more than painting the frame's pictures. The slot is
-// one line high; a text wider than the slot is cut.
+// one line high; a text wider than the slot is cut (a TElidedLabel shortens
+// it in the middle instead).
 class TTextSlot : public QWidget {
 public:
     // Takes `label` as its child. `widest` is the text the slot asks to be

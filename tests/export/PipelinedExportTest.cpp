@@ -96,11 +96,13 @@ int probedFrames(const QString& movie) {
     return ok ? frames : -1;
 }
 
-// A digest of the file's bytes. The H.264 and VP9 encoders do not give the
-// same bytes twice in one process for the same pictures (the second encoder
-// of a test process varies from run to run, whichever run goes second), so
-// an MP4 or WebM movie stands in by its frame count; the pictures it was
-// made of are compared through the exporter's log.
+// A digest of the file's bytes. The H.264 encoder does not give the same
+// bytes twice in one process for the same pictures: the second movie of a
+// test process varies from run to run, whichever run goes second, unless
+// glibc fills new heap blocks (MALLOC_PERTURB_), so heap memory the encoder
+// never wrote reaches its output. An MP4 or WebM movie therefore stands in
+// by its frame count; the pictures it was made of are compared through the
+// exporter's log.
 QString digestOf(const QString& path) {
     if (path.endsWith(".mp4") || path.endsWith(".webm")) {
         const int frames = probedFrames(path);

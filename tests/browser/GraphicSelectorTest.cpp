@@ -121,6 +121,23 @@ TEST_F(GraphicSelector, DescriptionsGiveWholeKibibytesRoundedDown) {
     EXPECT_EQ(window.SBPanel2->text(), "Not found!");
 }
 
+TEST_F(GraphicSelector, ALongNameIsShortenedInTheMiddleSoItsSizeShows) {
+    ScratchDir dir;
+    const QString name = "Untitled_A selection with a rather long caption_000.jpg";
+    WriteBytes(dir.file(name), QByteArray(3000, 'x'));
+    TfrmGraphicSelector window;
+    window.resize(300, 400);
+    Open(window, dir.path(), "*.jpg");
+    window.Viewer->setSelectedIndex(0);
+    window.ViewerClick();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(window.SBPanel2->text(), name + " [2 Kb.]");
+    const QString shown = window.SBPanel2->shownText();
+    EXPECT_NE(shown, window.SBPanel2->text());
+    EXPECT_TRUE(shown.startsWith("Untitled_")) << shown.toStdString();
+    EXPECT_TRUE(shown.endsWith("000.jpg [2 Kb.]")) << shown.toStdString();
+}
+
 TEST_F(GraphicSelector, AnEmptyOrMissingFolderShowsNoFilesAndSelectsNothing) {
     ScratchDir dir;
     WriteFrames(dir, 2, "bmp");

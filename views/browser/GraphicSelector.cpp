@@ -175,7 +175,7 @@ TfrmGraphicSelector::TfrmGraphicSelector(QWidget* parent) : QMainWindow(parent, 
     SBPanel1->setObjectName(QStringLiteral("SBPanel1"));
     auto* panel1Layout = new QHBoxLayout(SBPanel1);
     panel1Layout->setContentsMargins(0, 0, 0, 0);
-    SBPanel2 = new QLabel(SB);
+    SBPanel2 = new TElidedLabel(SB);
     SBPanel2->setObjectName(QStringLiteral("SBPanel2"));
     SB->addWidget(SBPanel0);
     SB->addWidget(SBPanel1);

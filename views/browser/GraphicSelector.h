@@ -7,6 +7,8 @@
 // showFolder(folder, mask), which does the three. The window only ever
 // deletes a file it shows, inside the shown folder, after the user said Yes.
 
+#include "views/ElidedLabel.h"
+
 #include <QFrame>
 #include <QMainWindow>
 #include <QString>
@@ -79,7 +81,7 @@ public:
     QStatusBar* SB;
     QLabel* SBPanel0;  // file count or " Scanning..."
     QWidget* SBPanel1; // holds the progress bar while scanning
-    QLabel* SBPanel2;  // the selected file's description
+    TElidedLabel* SBPanel2; // the selected file's description
     QProgressBar* Progress;
     TResizeFrame* Size;
 

@@ -5,11 +5,12 @@
 //
 // Threads: everything here is created and called on the user-interface thread.
 
+#include "views/ElidedLabel.h"
+
 #include <QColor>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QImage>
-#include <QLabel>
 #include <QPointer>
 #include <QTimer>
 #include <QToolButton>
@@ -101,22 +102,6 @@ private:
     QElapsedTimer sinceSet_;
     qint64 lastGapMs_ = -1; // between the last two pictures; -1: only one so far
     QTimer settle_;         // repaints smoothly once the stream pauses
-};
-
-// A one-line label that, when its text is wider than the label, shows the
-// text's beginning and end with an ellipsis between them, so that the
-// counter at the end of a long still name stays in sight. text() stays whole.
-class TElidedLabel : public QLabel {
-public:
-    using QLabel::QLabel;
-    // The text as painted at the label's present width.
-    QString shownText() const;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    QRect textRect() const;
 };
 
 // Holds a label whose text changes often (a run's per-frame texts, the

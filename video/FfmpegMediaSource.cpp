@@ -193,7 +193,10 @@ bool FfmpegMediaSource::finishOpen(SourceKind kind, std::string* error) {
     open_ = true;
     state_ = MediaState::Stopped;
     present(0, false);
-    if (size_.isEmpty()) size_ = uprightSize(current_->width, current_->height);
+    {
+        std::lock_guard<std::mutex> lock(frameLock_);
+        if (size_.isEmpty()) size_ = uprightSize(current_->width, current_->height);
+    }
     return true;
 }
 
@@ -445,8 +448,8 @@ bool FfmpegMediaSource::openInput(const std::string& url, const char* format, st
     {
         std::lock_guard<std::mutex> lock(frameLock_);
         converter_.setRotation(displayRotation(*stream));
+        size_ = uprightSize(stream->codecpar->width, stream->codecpar->height);
     }
-    size_ = uprightSize(stream->codecpar->width, stream->codecpar->height);
     url_ = url;
     inputFormat_ = format ? format : "";
     resetDecoder();
@@ -857,6 +860,7 @@ void FfmpegMediaSource::close() {
         hasFrame_ = false;
         currentNumber_ = 0;
         currentTs_ = 0;
+        size_ = QSize();
     }
     open_ = false;
     indexed_ = false;
@@ -871,7 +875,6 @@ void FfmpegMediaSource::close() {
     closeRequested_ = false;
     index_ = FrameIndex();
     state_ = MediaState::None;
-    size_ = QSize();
     stopFrame_ = -1;
     demuxerSeeks_ = 0;
     decodedFrames_ = 0;
@@ -1226,6 +1229,11 @@ void FfmpegMediaSource::deliverCurrent() {
         if (!image.isNull()) callback_(image, number);
     }
     if (notifier_) notifier_();
+}
+
+QSize FfmpegMediaSource::frameSize() const {
+    std::lock_guard<std::mutex> lock(frameLock_);
+    return size_;
 }
 
 QSize FfmpegMediaSource::uprightSize(int width, int height) const {

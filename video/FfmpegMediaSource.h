@@ -64,7 +64,7 @@ public:
     bool seek(int64_t frame, std::string* error) override;
     void setStopFrame(int64_t frame) override { stopFrame_ = frame; }
     bool grab(QImage& out) override;
-    QSize frameSize() const override { return size_; }
+    QSize frameSize() const override;
     std::string notice() const override;
     void setFrameCallback(FrameCallback callback) override;
     void setFrameNotifier(std::function<void()> notifier) override;
@@ -220,7 +220,6 @@ private:
     SourceKind kind_ = SourceKind::File;
     bool open_ = false;
     MediaState state_ = MediaState::None;
-    QSize size_;
     std::string url_;
     std::string inputFormat_;
     int threads_ = 2;
@@ -266,6 +265,9 @@ private:
     mutable std::mutex frameLock_;
     AVFrame* current_ = nullptr;
     QImage currentImage_;
+    // Upright size of the pictures; set by the thread a stream opens on
+    // while the caller's thread may ask for it.
+    QSize size_;
     bool hasFrame_ = false;
     int64_t currentNumber_ = 0;
     int64_t currentTs_ = 0;

@@ -13,7 +13,7 @@
 #include "render/FrameSource.h"
 #include "render/RenderRun.h"
 #include "selection/Selection.h"
-#include "support/RunTool.h"
+#include "support/RunProgram.h"
 #include "support/TestDirs.h"
 #include "tests/render/ScriptedPrompter.h"
 #include "video/ScriptedMediaSource.h"
@@ -87,9 +87,9 @@ struct Scenario {
 
 // Frames the movie's first video stream holds, as ffprobe counts them.
 int probedFrames(const QString& movie) {
-    const test::ToolRun probe =
-        test::runTool("ffprobe", {"-v", "error", "-count_frames", "-select_streams", "v:0",
-                                  "-show_entries", "stream=nb_read_frames", "-of", "csv=p=0", movie});
+    const test::ProgramRun probe = test::runProgram(
+        "ffprobe", {"-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+                    "stream=nb_read_frames", "-of", "csv=p=0", movie});
     if (!probe.ok()) return -1;
     bool ok = false;
     const int frames = QString::fromLatin1(probe.output).trimmed().toInt(&ok);

@@ -1,4 +1,4 @@
-#include "support/RunTool.h"
+#include "support/RunProgram.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -31,8 +31,8 @@ struct Fd {
 
 } // namespace
 
-ToolRun runTool(const QString& program, const QStringList& arguments, int timeoutMs) {
-    ToolRun run;
+ProgramRun runProgram(const QString& program, const QStringList& arguments, int timeoutMs) {
+    ProgramRun run;
     int out[2], err[2];
     if (::pipe2(out, O_CLOEXEC) != 0) return run;
     Fd outRead{out[0]}, outWrite{out[1]};
@@ -40,9 +40,11 @@ ToolRun runTool(const QString& program, const QStringList& arguments, int timeou
     Fd errRead{err[0]}, errWrite{err[1]};
 
     std::vector<QByteArray> words{QFile::encodeName(program)};
-    for (const QString& argument : arguments) words.push_back(argument.toLocal8Bit());
+    for (const QString& argument : arguments)
+        words.push_back(argument.toLocal8Bit());
     std::vector<char*> argv;
-    for (QByteArray& word : words) argv.push_back(word.data());
+    for (QByteArray& word : words)
+        argv.push_back(word.data());
     argv.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;

@@ -15,7 +15,7 @@
 
 namespace stillora::test {
 
-struct ToolRun {
+struct ProgramRun {
     bool started = false;
     int exitCode = -1; // -1 when the tool did not exit by itself
     QByteArray output; // standard output
@@ -25,6 +25,6 @@ struct ToolRun {
 
 // Runs `program` (looked up on PATH) with `arguments` and no input; a tool
 // still running after `timeoutMs` is killed.
-ToolRun runTool(const QString& program, const QStringList& arguments, int timeoutMs = 60000);
+ProgramRun runProgram(const QString& program, const QStringList& arguments, int timeoutMs = 60000);
 
 } // namespace stillora::test

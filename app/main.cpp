@@ -2,6 +2,7 @@
 
 #include "app/Application.h"
 #include "app/MainWindow.h"
+#include "app/Termination.h"
 #include "app/settings/SettingsStore.h"
 #include "video/MediaLog.h"
 
@@ -17,6 +18,9 @@ int main(int argc, char** argv) {
     // Placement is restored once every window exists; closing the main
     // window stores it with the settings and closes the other windows.
     window.RestorePlacements();
+    // A logout or a terminal's Ctrl-C closes the window as its close button
+    // would, so the settings are kept and a render ends at a frame boundary.
+    stillora::CloseOnTermination(&window);
     window.show();
     return app.exec();
 }

@@ -21,7 +21,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QToolBar>
 #include <QPointer>
@@ -31,11 +33,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <unistd.h>
 
 using namespace stillora;
@@ -484,3 +488,41 @@ TEST_F(WindowLifecycle, EffectSettingsComeBackAfterARestart) {
 }
 
 } // namespace
+
+namespace {
+
+// Whether process `pid` has a handler of its own for `signal`.
+bool catchesSignal(qint64 pid, int signal) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return false;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("SigCgt:"))
+            return (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signal - 1)) & 1;
+    return false;
+}
+
+} // namespace
+
+TEST(Termination, ASigtermEndsTheProgramAsItsCloseButtonWouldAndKeepsTheSettings) {
+    test::ScratchDir dir;
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("XDG_CONFIG_HOME", dir.file("config"));
+    program.setProcessEnvironment(environment);
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program.start(STILLORA_BIN_DIR "/Stillora", {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    // Sent before the handler is in place, the signal would just kill it.
+    QElapsedTimer clock;
+    clock.start();
+    while (!catchesSignal(program.processId(), SIGTERM) && clock.elapsed() < 60000)
+        QThread::msleep(20);
+    ASSERT_TRUE(catchesSignal(program.processId(), SIGTERM));
+
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(QFileInfo::exists(dir.file("config/Stillora/settings.json")));
+}
